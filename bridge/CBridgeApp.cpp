@@ -1,0 +1,64 @@
+// The bridge's application object: socket start-up, settings load and save, the panel's modal run.
+#include "CBridgeApp.h"
+
+#include "../framework/AfxSocket.h"
+#include "CControlPanelDlg.h"
+
+CBridgeApp theApp;
+
+CBridgeApp::~CBridgeApp()
+{
+    if (settingsLoaded)
+        SaveSettings();
+}
+
+BOOL CBridgeApp::InitInstance()
+{
+    if (!AfxSocketInit()) {
+        AfxMessageBox("Błąd inicjacji soketu.", MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    SetRegistryKey(BridgeSettings::COMPANY_KEY);
+    LoadSettings();
+
+    {
+        CControlPanelDlg panel(settings);
+        m_pMainWnd = &panel;
+        panel.DoModal();
+        m_pMainWnd = nullptr;
+    }
+    // No message loop after the panel: the process ends here.
+    return FALSE;
+}
+
+void CBridgeApp::LoadSettings()
+{
+    const char* s = BridgeSettings::SECTION;
+    BridgeSettings defaults;
+    settings.comPort = GetProfileInt(s, BridgeSettings::NAME_COM_PORT, defaults.comPort);
+    settings.baudRate = GetProfileInt(s, BridgeSettings::NAME_BAUD_RATE, defaults.baudRate);
+    settings.parity = GetProfileInt(s, BridgeSettings::NAME_PARITY, defaults.parity);
+    settings.stopBits = GetProfileInt(s, BridgeSettings::NAME_STOP_BITS, defaults.stopBits);
+    settings.listenPort = GetProfileInt(s, BridgeSettings::NAME_LISTEN_PORT, defaults.listenPort);
+    settings.logPort = GetProfileInt(s, BridgeSettings::NAME_LOG_PORT, defaults.logPort);
+    settings.logAddress = GetProfileString(s, BridgeSettings::NAME_LOG_ADDRESS, defaults.logAddress.c_str());
+    settings.logFileName = GetProfileString(s, BridgeSettings::NAME_LOG_FILE_NAME, defaults.logFileName.c_str());
+    settings.logToFile = GetProfileInt(s, BridgeSettings::NAME_LOG_TO_FILE, defaults.logToFile);
+    settings.logToTcp = GetProfileInt(s, BridgeSettings::NAME_LOG_TO_TCP, defaults.logToTcp);
+    settingsLoaded = true;
+}
+
+void CBridgeApp::SaveSettings() const
+{
+    const char* s = BridgeSettings::SECTION;
+    WriteProfileInt(s, BridgeSettings::NAME_COM_PORT, settings.comPort);
+    WriteProfileInt(s, BridgeSettings::NAME_BAUD_RATE, settings.baudRate);
+    WriteProfileInt(s, BridgeSettings::NAME_PARITY, settings.parity);
+    WriteProfileInt(s, BridgeSettings::NAME_STOP_BITS, settings.stopBits);
+    WriteProfileInt(s, BridgeSettings::NAME_LISTEN_PORT, settings.listenPort);
+    WriteProfileInt(s, BridgeSettings::NAME_LOG_PORT, settings.logPort);
+    WriteProfileString(s, BridgeSettings::NAME_LOG_ADDRESS, settings.logAddress);
+    WriteProfileString(s, BridgeSettings::NAME_LOG_FILE_NAME, settings.logFileName);
+    WriteProfileInt(s, BridgeSettings::NAME_LOG_TO_FILE, settings.logToFile);
+    WriteProfileInt(s, BridgeSettings::NAME_LOG_TO_TCP, settings.logToTcp);
+}

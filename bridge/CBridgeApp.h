@@ -1,0 +1,19 @@
+// The bridge's application object: socket start-up, settings load and save, the panel's modal run.
+#pragma once
+#include "../framework/CWinApp.h"
+#include "BridgeSettings.h"
+
+class CBridgeApp : public CWinApp {
+public:
+    CBridgeApp() = default;
+    ~CBridgeApp() override;
+
+    BOOL InitInstance() override;
+    void LoadSettings();
+    void SaveSettings() const;
+
+    BridgeSettings settings;  // UI thread only
+
+private:
+    bool settingsLoaded = false;  // only what was read is written back
+};

@@ -1,0 +1,354 @@
+// The bridge's control panel: settings fields, enabling rules, model presets, Listen/Stop, tray icon.
+#include "CControlPanelDlg.h"
+
+#include <shellapi.h>
+
+#include "../framework/CDataExchange.h"
+#include "../framework/DialogInteger.h"
+#include "CAboutDlg.h"
+#include "ModelPreset.h"
+#include "SerialEncodings.h"
+#include "resource.h"
+
+namespace {
+constexpr UINT_PTR LISTEN_LOCK_TIMER = 1;
+constexpr UINT LISTEN_LOCK_MS = 500;
+constexpr const char* NO_CONNECTION_TEXT = "(brak połączenia)";
+constexpr const char* LISTEN_TEXT = "&Nasłuchuj ...";
+constexpr const char* STOP_TEXT = "&Stop";
+constexpr const char* TRAY_TIP = "Vextor";
+
+// Controls a running bridge keeps locked; the engine's steps lock more.
+constexpr int kLockedWhileListening[] = {IDC_COM1,   IDC_COM2,        IDC_LOG_TO_TCP,  IDC_LOG_TO_FILE, IDC_COM_GROUP,
+                                         IDC_LISTEN_PORT, IDC_CONFIG_PORT, IDC_MODEL, IDC_MANUAL};
+constexpr int kFreedWhenIdle[] = {IDC_COM1,        IDC_COM2,         IDC_LOG_TO_TCP,   IDC_LOG_TO_FILE,
+                                  IDC_COM_GROUP,   IDC_LISTEN_PORT,  IDC_CONFIG_PORT,  IDC_SERIAL_GROUP,
+                                  IDC_SPEED_LABEL, IDC_PARITY_LABEL, IDC_STOP_BITS_LABEL, IDC_MANUAL};
+
+NOTIFYICONDATAA TrayRecord(HWND owner)
+{
+    NOTIFYICONDATAA data{};
+    // The shell version 5 layout: 488 bytes in the 32-bit release.
+    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    data.hWnd = owner;
+    data.uID = IDI_TRAY;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = WM_TRAY_NOTIFY;
+    data.hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_TRAY));
+    ::lstrcpynA(data.szTip, TRAY_TIP, 128);
+    return data;
+}
+}
+
+#if defined(__i386__)
+static_assert(NOTIFYICONDATAA_V2_SIZE == 488, "tray record must keep its 488-byte form");
+#endif
+
+BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
+    ON_BN_CLICKED(IDC_COM1, OnCom1Clicked)
+    ON_BN_CLICKED(IDC_COM2, OnCom2Clicked)
+    ON_BN_CLICKED(IDC_LOG_TO_FILE, OnLogToFileClicked)
+    ON_BN_CLICKED(IDC_LOG_TO_TCP, OnLogToTcpClicked)
+    ON_BN_CLICKED(IDC_MANUAL, OnManualClicked)
+    ON_CBN_SELCHANGE(IDC_MODEL, ApplyModelPreset)
+    ON_BN_CLICKED(IDC_LISTEN, OnListenToggle)
+    ON_WM_TIMER()
+    ON_WM_CLOSE()
+    ON_WM_SIZE()
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
+END_MESSAGE_MAP()
+
+CControlPanelDlg::CControlPanelDlg(BridgeSettings& settings)
+    : CDialog(IDD_CONTROL_PANEL), settings(settings),
+      icon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+{
+}
+
+void CControlPanelDlg::DoDataExchange(CDataExchange* pDX)
+{
+    // Check states first: the check-box handlers rely on them even when a port field is invalid.
+    DDX_Check(pDX, IDC_COM1, com1Selected);
+    DDX_Check(pDX, IDC_COM2, com2Selected);
+    DDX_Check(pDX, IDC_LOG_TO_FILE, logToFile);
+    DDX_Check(pDX, IDC_LOG_TO_TCP, logToTcp);
+    DDX_Check(pDX, IDC_MANUAL, manualParameters);
+    DDX_Text(pDX, IDC_LISTEN_PORT, listenPort);
+    DDX_Text(pDX, IDC_CONFIG_PORT, configPort);
+    DDX_Text(pDX, IDC_LOG_ADDRESS, logAddress);
+    DDX_Text(pDX, IDC_LOG_PORT, logPort);
+    DDX_Text(pDX, IDC_LOG_FILE_NAME, logFileName);
+    DDX_Text(pDX, IDC_STATUS, statusText);
+}
+
+BOOL CControlPanelDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
+        std::string about = AfxLoadString(IDS_ABOUTBOX);
+        if (!about.empty()) {
+            ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+        }
+    }
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    AddTrayIcon();
+
+    FillLists();
+    const PanelValues panel = settings.ToPanel();
+    com1Selected = panel.com1Selected;
+    com2Selected = panel.com2Selected;
+    listenPort = panel.listenPort;
+    logPort = panel.logPort;
+    logAddress = panel.logAddress;
+    logFileName = panel.logFileName;
+    logToFile = panel.logToFile;
+    logToTcp = panel.logToTcp;
+    SetComboSel(IDC_SPEED, panel.speedIndex);
+    SetComboSel(IDC_PARITY, panel.parityIndex);
+    SetComboSel(IDC_STOP_BITS, panel.stopBitsIndex);
+
+    SendDlgItemMessage(IDC_SPEED, CB_SETEXTENDEDUI, TRUE);
+    ApplyManualRule();
+    ApplyLogRules();
+    UpdateData(false);
+    return TRUE;
+}
+
+void CControlPanelDlg::FillLists() const
+{
+    auto add = [this](int id, const char* text) {
+        SendDlgItemMessage(id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    };
+    for (int i = 0; i < SerialEncodings::SPEED_COUNT; ++i)
+        add(IDC_SPEED, SerialEncodings::SpeedText(i));
+    for (int i = 0; i < SerialEncodings::PARITY_COUNT; ++i)
+        add(IDC_PARITY, SerialEncodings::ParityText(i));
+    for (int i = 0; i < SerialEncodings::STOP_BITS_COUNT; ++i)
+        add(IDC_STOP_BITS, SerialEncodings::StopBitsText(i));
+    for (int i = 0; i < ModelPreset::MODEL_COUNT; ++i)
+        add(IDC_MODEL, ModelPreset::ModelName(i));
+}
+
+void CControlPanelDlg::EnableItems(std::initializer_list<int> ids, bool enable) const
+{
+    for (int id : ids)
+        EnableDlgItem(id, enable);
+}
+
+void CControlPanelDlg::ApplyManualRule() const
+{
+    EnableItems({IDC_SPEED, IDC_PARITY, IDC_STOP_BITS}, manualParameters != 0);
+    EnableDlgItem(IDC_MODEL, manualParameters == 0);
+}
+
+void CControlPanelDlg::ApplyLogRules() const
+{
+    EnableItems({IDC_LOG_PORT, IDC_LOG_ADDRESS, IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT_LABEL}, logToTcp != 0);
+    EnableDlgItem(IDC_LOG_FILE_NAME, logToFile != 0);
+}
+
+void CControlPanelDlg::OnCom1Clicked()
+{
+    UpdateData(true);
+    if (com1Selected == 1) {
+        com2Selected = 0;
+        // Write the check states only: a bad port field must not be overwritten or re-reported.
+        SendDlgItemMessage(IDC_COM2, BM_SETCHECK, BST_UNCHECKED);
+    }
+}
+
+void CControlPanelDlg::OnCom2Clicked()
+{
+    UpdateData(true);
+    if (com2Selected == 1) {
+        com1Selected = 0;
+        SendDlgItemMessage(IDC_COM1, BM_SETCHECK, BST_UNCHECKED);
+    }
+}
+
+void CControlPanelDlg::OnLogToFileClicked()
+{
+    UpdateData(true);
+    EnableDlgItem(IDC_LOG_FILE_NAME, logToFile != 0);
+}
+
+void CControlPanelDlg::OnLogToTcpClicked()
+{
+    UpdateData(true);
+    EnableItems({IDC_LOG_ADDRESS, IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT, IDC_LOG_PORT_LABEL}, logToTcp == 1);
+}
+
+void CControlPanelDlg::OnManualClicked()
+{
+    UpdateData(true);
+    EnableItems({IDC_SPEED, IDC_PARITY, IDC_STOP_BITS}, manualParameters == 1);
+    EnableDlgItem(IDC_MODEL, manualParameters != 1);
+}
+
+void CControlPanelDlg::ApplyModelPreset()
+{
+    if (auto preset = ModelPreset::ForModel(GetComboSel(IDC_MODEL))) {
+        SetComboSel(IDC_SPEED, preset->speedIndex);
+        SetComboSel(IDC_STOP_BITS, preset->stopBitsIndex);
+        SetComboSel(IDC_PARITY, preset->parityIndex);
+        listenPort = ModelPreset::PRESET_LISTEN_PORT;
+        SetDlgItemText(IDC_LISTEN_PORT, DialogInteger::Format(listenPort));
+        configPort = ModelPreset::PRESET_CONFIG_PORT;
+        SetDlgItemText(IDC_CONFIG_PORT, DialogInteger::Format(configPort));
+    }
+    UpdateData(true);
+}
+
+void CControlPanelDlg::OnListenToggle()
+{
+    if (!UpdateData(true))
+        return;
+    // The button stays dead for half a second so that a double click acts once.
+    EnableDlgItem(IDC_LISTEN, false);
+    SetTimer(LISTEN_LOCK_TIMER, LISTEN_LOCK_MS);
+    statusText = NO_CONNECTION_TEXT;
+    UpdateData(false);
+
+    if (!listening) {
+        listening = 1;
+        ShowListeningLook();
+    } else {
+        listening = 0;
+        ShowIdleLook();
+    }
+}
+
+void CControlPanelDlg::ShowListeningLook() const
+{
+    SetDlgItemText(IDC_LISTEN, STOP_TEXT);
+    for (int id : kLockedWhileListening)
+        EnableDlgItem(id, false);
+}
+
+void CControlPanelDlg::ShowIdleLook() const
+{
+    SetDlgItemText(IDC_LISTEN, LISTEN_TEXT);
+    for (int id : kFreedWhenIdle)
+        EnableDlgItem(id, true);
+    ApplyManualRule();
+    ApplyLogRules();
+}
+
+void CControlPanelDlg::OnTimer(UINT_PTR id)
+{
+    if (id == LISTEN_LOCK_TIMER) {
+        EnableDlgItem(IDC_LISTEN, true);
+        KillTimer(LISTEN_LOCK_TIMER);
+    }
+}
+
+void CControlPanelDlg::OnOK()
+{
+    if (!UpdateData(true))
+        return;
+    CopyPanelToSettings();
+    RemoveTrayIcon();
+    EndDialog(IDOK);
+}
+
+// Escape hides the panel like its close box: ending the program belongs to "&Koniec",
+// which stops the engine, keeps the settings and removes the tray icon.
+void CControlPanelDlg::OnCancel()
+{
+    HideToTray();
+}
+
+void CControlPanelDlg::OnClose()
+{
+    HideToTray();
+}
+
+void CControlPanelDlg::OnSize(UINT type, int, int)
+{
+    if (type == SIZE_MINIMIZED)
+        HideToTray();
+}
+
+void CControlPanelDlg::HideToTray()
+{
+    ShowWindow(SW_HIDE);
+    windowShown = false;
+    AddTrayIcon();
+}
+
+void CControlPanelDlg::OnSysCommand(UINT id, LPARAM)
+{
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+    } else {
+        Default();
+    }
+}
+
+void CControlPanelDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(m_hWnd, &paint);
+    ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    ::GetClientRect(m_hWnd, &client);
+    const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc, x, y, icon);
+    ::EndPaint(m_hWnd, &paint);
+}
+
+LRESULT CControlPanelDlg::OnTrayNotify(WPARAM, LPARAM lParam)
+{
+    if (LOWORD(lParam) != WM_LBUTTONDOWN)
+        return 0;
+    if (windowShown) {
+        ShowWindow(SW_HIDE);
+        windowShown = false;
+    } else {
+        ShowWindow(SW_RESTORE);
+        ::SetForegroundWindow(m_hWnd);
+        ::SetFocus(m_hWnd);
+        windowShown = true;
+    }
+    return 0;
+}
+
+void CControlPanelDlg::AddTrayIcon() const
+{
+    NOTIFYICONDATAA data = TrayRecord(m_hWnd);
+    ::Shell_NotifyIconA(NIM_ADD, &data);
+}
+
+void CControlPanelDlg::RemoveTrayIcon() const
+{
+    NOTIFYICONDATAA data = TrayRecord(m_hWnd);
+    ::Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+void CControlPanelDlg::CopyPanelToSettings()
+{
+    PanelValues panel;
+    panel.com1Selected = com1Selected;
+    panel.com2Selected = com2Selected;
+    panel.speedIndex = GetComboSel(IDC_SPEED);
+    panel.parityIndex = GetComboSel(IDC_PARITY);
+    panel.stopBitsIndex = GetComboSel(IDC_STOP_BITS);
+    panel.listenPort = listenPort;
+    panel.logPort = logPort;
+    panel.logAddress = logAddress;
+    panel.logFileName = logFileName;
+    panel.logToFile = logToFile;
+    panel.logToTcp = logToTcp;
+    settings.CopyFromPanel(panel);
+}

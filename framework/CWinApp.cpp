@@ -1,0 +1,132 @@
+// The application object: its name, the registry profile, instance start-up and the main window.
+#include "CWinApp.h"
+
+#include <vector>
+
+#include "CRegKey.h"
+#include "CWnd.h"
+
+namespace {
+CWinApp* theApplication = nullptr;
+
+std::string ModuleBaseName(HINSTANCE instance)
+{
+    char path[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameA(instance, path, MAX_PATH);
+    std::string name(path, length);
+    size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos)
+        name.erase(0, slash + 1);
+    size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos)
+        name.erase(dot);
+    return name;
+}
+}
+
+CWinApp* AfxGetApp() { return theApplication; }
+
+HINSTANCE AfxGetResourceHandle() { return theApplication ? theApplication->m_hInstance : ::GetModuleHandleA(nullptr); }
+
+CWnd* AfxGetMainWnd() { return theApplication ? theApplication->m_pMainWnd : nullptr; }
+
+int AfxMessageBox(const std::string& text, UINT type)
+{
+    HWND owner = ::GetActiveWindow();
+    if (!owner) {
+        CWnd* main = AfxGetMainWnd();
+        if (main && main->m_hWnd && ::IsWindowVisible(main->m_hWnd))
+            owner = main->m_hWnd;
+    }
+    const std::string caption = theApplication ? theApplication->AppName() : std::string();
+    return ::MessageBoxA(owner, text.c_str(), caption.c_str(), type);
+}
+
+std::string AfxLoadString(UINT id)
+{
+    char buffer[1024] = {};
+    int length = ::LoadStringA(AfxGetResourceHandle(), id, buffer, sizeof buffer);
+    return std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+CWinApp::CWinApp(const char* name) : appName(name ? name : "")
+{
+    theApplication = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (theApplication == this)
+        theApplication = nullptr;
+}
+
+void CWinApp::AttachModule(HINSTANCE instance)
+{
+    m_hInstance = instance;
+    if (appName.empty())
+        appName = ModuleBaseName(instance);
+}
+
+int CWinApp::Run()
+{
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    return ExitInstance();
+}
+
+std::string CWinApp::ProfileKeyPath(const char* section) const
+{
+    return "Software\\" + registryKey + "\\" + appName + "\\" + section;
+}
+
+int CWinApp::GetProfileInt(const char* section, const char* entry, int defaultValue) const
+{
+    CRegKey key;
+    if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+        return defaultValue;
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
+        return defaultValue;
+    return static_cast<int>(value);
+}
+
+std::string CWinApp::GetProfileString(const char* section, const char* entry, const char* defaultValue) const
+{
+    CRegKey key;
+    if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+        return defaultValue;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+        return defaultValue;
+    std::vector<char> data(size + 1, '\0');
+    if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS)
+        return defaultValue;
+    return std::string(data.data());
+}
+
+bool CWinApp::WriteProfileInt(const char* section, const char* entry, int value) const
+{
+    CRegKey key;
+    if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_WRITE) != ERROR_SUCCESS)
+        return false;
+    DWORD data = static_cast<DWORD>(value);
+    return ::RegSetValueExA(key.Get(), entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) ==
+           ERROR_SUCCESS;
+}
+
+bool CWinApp::WriteProfileString(const char* section, const char* entry, const std::string& value) const
+{
+    CRegKey key;
+    if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_WRITE) != ERROR_SUCCESS)
+        return false;
+    return ::RegSetValueExA(key.Get(), entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}

@@ -1,0 +1,39 @@
+// The application object: its name, the registry profile, instance start-up and the main window.
+#pragma once
+#include <string>
+
+#include "Afx.h"
+
+class CWinApp {
+public:
+    // With no name given, the module's file base name becomes the application name.
+    explicit CWinApp(const char* appName = nullptr);
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // Binds the object to its module; called once by the program or library entry point.
+    void AttachModule(HINSTANCE instance);
+
+    // false ends the process without a message loop.
+    virtual BOOL InitInstance() { return TRUE; }
+    virtual int ExitInstance() { return 0; }
+    virtual int Run();
+
+    // Profile values then live under HKCU\Software\<company>\<application>\<section>.
+    void SetRegistryKey(const char* company) { registryKey = company; }
+    int GetProfileInt(const char* section, const char* entry, int defaultValue) const;
+    std::string GetProfileString(const char* section, const char* entry, const char* defaultValue) const;
+    bool WriteProfileInt(const char* section, const char* entry, int value) const;
+    bool WriteProfileString(const char* section, const char* entry, const std::string& value) const;
+    std::string ProfileKeyPath(const char* section) const;
+
+    const std::string& AppName() const { return appName; }
+
+    HINSTANCE m_hInstance = nullptr;
+    CWnd* m_pMainWnd = nullptr;  // owned by whoever created it; UI thread only
+
+private:
+    std::string appName;
+    std::string registryKey;
+};

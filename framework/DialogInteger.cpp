@@ -1,0 +1,39 @@
+// Reads and writes the integer text of dialog edit fields the way a "%d" scan does.
+#include "DialogInteger.h"
+
+#include <climits>
+
+namespace {
+bool IsScanBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+}
+
+std::optional<int> DialogInteger::Parse(std::string_view text)
+{
+    text = text.substr(0, SCAN_LIMIT);
+    std::size_t i = 0;
+    while (i < text.size() && IsScanBlank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i >= text.size() || text[i] < '0' || text[i] > '9')
+        return std::nullopt;
+    long long value = 0;
+    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > limit)
+            value = limit;
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+std::string DialogInteger::Format(int value)
+{
+    return std::to_string(value);
+}

@@ -1,0 +1,17 @@
+// Reads and writes the integer text of dialog edit fields the way a "%d" scan does.
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+class DialogInteger {
+public:
+    // Only the first 63 characters count. Leading white space and one sign are
+    // skipped; the digits after them are the value and whatever follows is
+    // ignored ("5001x" is 5001). No digit at all (the empty text too) is invalid.
+    // A value beyond the int range saturates instead of wrapping.
+    static std::optional<int> Parse(std::string_view text);
+    static std::string Format(int value);
+
+    static constexpr std::size_t SCAN_LIMIT = 63;
+};

@@ -1,0 +1,52 @@
+// Message maps: per-class tables that bind window messages and control notifications to handlers.
+#pragma once
+#include "Afx.h"
+
+class CWnd;
+
+using AfxMessageHandler = LRESULT (*)(CWnd* target, WPARAM wParam, LPARAM lParam);
+
+struct AFX_MSGMAP_ENTRY {
+    UINT message;
+    UINT code;  // notification code, for WM_COMMAND entries
+    UINT id;    // control or command id, for WM_COMMAND entries
+    AfxMessageHandler handler;
+};
+
+struct AFX_MSGMAP {
+    const AFX_MSGMAP* base;
+    const AFX_MSGMAP_ENTRY* entries;  // ends with an entry whose handler is null
+};
+
+#define DECLARE_MESSAGE_MAP(theClass)                         \
+protected:                                                    \
+    using ThisClass = theClass;                               \
+    static const AFX_MSGMAP_ENTRY messageEntries[];           \
+    static const AFX_MSGMAP messageMap;                       \
+    const AFX_MSGMAP* GetMessageMap() const override;         \
+                                                              \
+public:
+
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                               \
+    const AFX_MSGMAP theClass::messageMap = {&baseClass::messageMap, theClass::messageEntries}; \
+    const AFX_MSGMAP* theClass::GetMessageMap() const { return &theClass::messageMap; }         \
+    const AFX_MSGMAP_ENTRY theClass::messageEntries[] = {
+
+#define END_MESSAGE_MAP() {0, 0, 0, nullptr}};
+
+#define AFX_HANDLER(body) [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT { \
+    [[maybe_unused]] auto* self = static_cast<ThisClass*>(w);            \
+    (void)wp; (void)lp; body }
+
+#define ON_COMMAND_CODE(code, id, fn) {WM_COMMAND, code, id, AFX_HANDLER(self->fn(); return 0;)},
+#define ON_BN_CLICKED(id, fn) ON_COMMAND_CODE(BN_CLICKED, id, fn)
+#define ON_CBN_SELCHANGE(id, fn) ON_COMMAND_CODE(CBN_SELCHANGE, id, fn)
+#define ON_EN_CHANGE(id, fn) ON_COMMAND_CODE(EN_CHANGE, id, fn)
+#define ON_STN_CLICKED(id, fn) ON_COMMAND_CODE(STN_CLICKED, id, fn)
+#define ON_MESSAGE(msg, fn) {msg, 0, 0, AFX_HANDLER(return self->fn(wp, lp);)},
+#define ON_WM_TIMER() {WM_TIMER, 0, 0, AFX_HANDLER(self->OnTimer(static_cast<UINT_PTR>(wp)); return 0;)},
+#define ON_WM_CLOSE() {WM_CLOSE, 0, 0, AFX_HANDLER(self->OnClose(); return 0;)},
+#define ON_WM_SIZE() {WM_SIZE, 0, 0, AFX_HANDLER(self->OnSize(static_cast<UINT>(wp), LOWORD(lp), HIWORD(lp)); return 0;)},
+#define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, AFX_HANDLER(self->OnSysCommand(static_cast<UINT>(wp), lp); return 0;)},
+#define ON_WM_PAINT() {WM_PAINT, 0, 0, AFX_HANDLER(self->OnPaint(); return 0;)},
+#define ON_WM_QUERYDRAGICON() {WM_QUERYDRAGICON, 0, 0, AFX_HANDLER(return reinterpret_cast<LRESULT>(self->OnQueryDragIcon());)},

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the portable core natively and the programs for x86_64 and i686 Windows.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+what=${1:-all}
+
+if [ "$what" = all ] || [ "$what" = native ]; then
+  cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build/native -j"$jobs"
+fi
+if [ "$what" = all ] || [ "$what" = x86_64 ]; then
+  cmake -S . -B build/x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake >/dev/null
+  cmake --build build/x86_64 -j"$jobs"
+fi
+if [ "$what" = all ] || [ "$what" = i686 ]; then
+  cmake -S . -B build/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DBUILD_TESTS=OFF >/dev/null
+  cmake --build build/i686 -j"$jobs"
+fi

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on a fresh Debian machine (idempotent).
+set -euo pipefail
+
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(mingw-w64)
+[ -x /usr/lib/wine/wine64 ] || need+=(wine64)
+command -v Xvfb >/dev/null || need+=(xvfb xauth)
+command -v socat >/dev/null || need+=(socat)
+command -v localedef >/dev/null && [ -d /usr/share/i18n/locales ] || need+=(locales)
+[ -d /usr/src/googletest ] || need+=(googletest)
+/usr/bin/python3 -c 'import pytest' 2>/dev/null || need+=(python3-pytest)
+command -v xwd >/dev/null || need+=(x11-apps)
+command -v convert >/dev/null || need+=(imagemagick)
+command -v g++ >/dev/null || need+=(g++)
+
+if [ ${#need[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
+fi
+
+# Wine takes the Polish code page (1250) from the locale.
+if ! locale -a 2>/dev/null | grep -qi '^pl_PL.utf-\?8$'; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO localedef -i pl_PL -f UTF-8 pl_PL.UTF-8
+fi

@@ -1,0 +1,85 @@
+"""Fixtures: one Wine session and UI driver per run; a bridge process per test, always stopped."""
+import os
+import shutil
+import struct
+import sys
+
+import pytest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "tools"))
+from wineenv import BUILD, UiDriver, WineSession, wait_for
+
+SETTINGS_KEY = "Software\\MORVEK Sp. z o.o.\\{}\\Settings"
+PANEL_TITLE = "kavrel"
+REG_SZ, REG_DWORD = 1, 4
+
+
+@pytest.fixture(scope="session")
+def wine():
+    session = WineSession(own_display=bool(os.environ.get("VEXTOR_OWN_DISPLAY")))
+    yield session
+    session.close()
+
+
+@pytest.fixture(scope="session")
+def driver(wine):
+    ui = UiDriver(wine)
+    yield ui
+    ui.close()
+
+
+class Bridge:
+    """One started vextor process (under the given program name) and its panel window."""
+
+    def __init__(self, wine, driver, workdir, name="vextor", extra_env=None):
+        self.driver = driver
+        self.name = name
+        self.key = SETTINGS_KEY.format(name)
+        exe = os.path.join(workdir, name + ".exe")
+        if not os.path.exists(exe):
+            shutil.copy(os.path.join(BUILD, "vextor.exe"), exe)
+        self.proc = wine.start(exe, workdir, extra_env)
+        self.hwnd = None
+
+    def wait_panel(self):
+        self.hwnd = self.driver.find(PANEL_TITLE, 20000)
+        assert self.hwnd, "control panel did not appear"
+        return self.hwnd
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def wait_exit(self, timeout=15):
+        self.proc.wait(timeout)
+
+    def stop(self):
+        if self.alive():
+            self.proc.kill()
+            self.proc.wait(15)
+        # The window belongs to the process; make sure the next test cannot find it.
+        if self.hwnd:
+            wait_for(lambda: self.driver.ask("visible", self.hwnd) == "err nowindow", 15, "panel to vanish")
+
+
+@pytest.fixture
+def start_bridge(wine, driver, tmp_path):
+    started = []
+
+    def start(name="vextor", extra_env=None, wait=True):
+        bridge = Bridge(wine, driver, str(tmp_path), name, extra_env)
+        started.append(bridge)
+        if wait:
+            bridge.wait_panel()
+        return bridge
+
+    yield start
+    for bridge in started:
+        bridge.stop()
+
+
+def dword(value):
+    return struct.pack("<i", value)
+
+
+def sz(text):
+    return text.encode("cp1250") + b"\0"

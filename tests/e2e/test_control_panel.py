@@ -1,0 +1,139 @@
+"""The control panel driven as a user would: enabling rules, presets, field checks, Listen lock, tray."""
+import pytest
+
+from conftest import REG_DWORD, dword
+from wineenv import wait_for
+
+OK, LISTEN, STATUS = 1, 1006, 1038
+COM1, COM2, LOG_TO_TCP, LOG_TO_FILE, LOG_FILE_NAME = 1000, 1001, 1002, 1008, 1009
+LISTEN_PORT, CONFIG_PORT, LOG_ADDRESS, LOG_PORT = 1007, 1036, 1003, 1005
+SPEED, PARITY, STOP_BITS, MODEL, MANUAL = 1018, 1021, 1023, 1033, 1034
+WM_CLOSE, WM_SYSCOMMAND, WM_TRAY, WM_LBUTTONDOWN, WM_RBUTTONDOWN = 0x10, 0x112, 0x402, 0x201, 0x204
+SC_MINIMIZE, VK_RETURN, VK_ESCAPE = 0xF020, 0x0D, 0x1B
+TRAY_ICON = 131
+
+
+@pytest.fixture(autouse=True)
+def empty_registry(driver):
+    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+
+
+def enabled_set(driver, hwnd, ids):
+    return {i for i in ids if driver.enabled(hwnd, i)}
+
+
+def test_manual_parameters_and_model_preset(start_bridge, driver):
+    bridge = start_bridge()
+    h = bridge.hwnd
+    assert enabled_set(driver, h, [SPEED, PARITY, STOP_BITS, MODEL]) == {SPEED, PARITY, STOP_BITS}
+
+    driver.click(h, MANUAL)
+    wait_for(lambda: driver.enabled(h, MODEL), what="model list enabled")
+    assert enabled_set(driver, h, [SPEED, PARITY, STOP_BITS]) == set()
+
+    driver.select(h, MODEL, 4)
+    wait_for(lambda: driver.text(h, LISTEN_PORT) == "5001", what="preset ports")
+    assert driver.text(h, CONFIG_PORT) == "5002"
+    assert (driver.text(h, SPEED), driver.text(h, STOP_BITS), driver.text(h, PARITY)) == ("19200", "2", "None ")
+
+    driver.click(h, MANUAL)
+    wait_for(lambda: not driver.enabled(h, MODEL), what="model list disabled again")
+    assert enabled_set(driver, h, [SPEED, PARITY, STOP_BITS]) == {SPEED, PARITY, STOP_BITS}
+
+
+def test_log_check_boxes_enable_their_fields(start_bridge, driver):
+    bridge = start_bridge()
+    h = bridge.hwnd
+    assert not driver.enabled(h, LOG_FILE_NAME) and not driver.enabled(h, LOG_ADDRESS)
+    driver.click(h, LOG_TO_FILE)
+    driver.click(h, LOG_TO_TCP)
+    wait_for(lambda: driver.enabled(h, LOG_ADDRESS), what="receiver fields enabled")
+    assert enabled_set(driver, h, [LOG_FILE_NAME, LOG_PORT, 1004, 1011]) == {LOG_FILE_NAME, LOG_PORT, 1004, 1011}
+
+    # While listening the file-name field is locked; after Stop the ticked box frees it again.
+    driver.click(h, LISTEN)
+    wait_for(lambda: driver.text(h, LISTEN) == "&Stop", what="listening look")
+    assert driver.text(h, STATUS) == "(brak połączenia)"
+    assert enabled_set(driver, h, [COM1, COM2, LOG_TO_TCP, LOG_TO_FILE, LISTEN_PORT, CONFIG_PORT, MANUAL]) == set()
+    wait_for(lambda: driver.enabled(h, LISTEN), what="Listen lock to expire")
+    driver.click(h, LISTEN)
+    wait_for(lambda: driver.text(h, LISTEN) == "&Nasłuchuj ...", what="idle look")
+    assert enabled_set(driver, h, [LOG_FILE_NAME, LOG_ADDRESS, COM1, LISTEN_PORT, SPEED]) == \
+        {LOG_FILE_NAME, LOG_ADDRESS, COM1, LISTEN_PORT, SPEED}
+    assert not driver.enabled(h, MODEL)
+
+
+@pytest.mark.parametrize("text", ["abc", ""])
+def test_invalid_listen_port_is_refused_with_focus_on_the_field(start_bridge, driver, text):
+    bridge = start_bridge()
+    h = bridge.hwnd
+    driver.set_text(h, LISTEN_PORT, text)
+    driver.post_click(h, LISTEN)
+    box = driver.message_box()
+    assert box and box[1] == "vextor" and box[2] == "Wpisz liczbę całkowitą."
+    driver.click(box[0], OK)
+    wait_for(lambda: driver.focus(h) == (LISTEN_PORT, 0, len(text)), what="focus on the listen port")
+    assert driver.text(h, LISTEN) == "&Nasłuchuj ..." and driver.enabled(h, LISTEN)
+
+    # The same refusal keeps "&Koniec" from ending the program.
+    driver.post_click(h, OK)
+    box = driver.message_box()
+    driver.click(box[0], OK)
+    wait_for(lambda: driver.message_box(0) is None, what="message box closed")
+    assert bridge.alive()
+
+
+def test_trailing_garbage_is_ignored_and_enter_ends_like_koniec(start_bridge, driver):
+    bridge = start_bridge()
+    h = bridge.hwnd
+    driver.set_text(h, LISTEN_PORT, "5003x")
+    driver.key(h, CONFIG_PORT, VK_RETURN)
+    bridge.wait_exit()
+    assert driver.registry(bridge.key)["Portu IP nasłuchu"] == (REG_DWORD, dword(5003))
+
+
+def test_two_clicks_within_half_a_second_act_once(start_bridge, driver):
+    bridge = start_bridge()
+    h = bridge.hwnd
+    assert driver.click(h, LISTEN)
+    assert not driver.click(h, LISTEN)
+    assert driver.text(h, LISTEN) == "&Stop"
+    wait_for(lambda: driver.enabled(h, LISTEN), what="Listen lock to expire")
+    assert driver.text(h, LISTEN) == "&Stop"
+
+
+@pytest.mark.parametrize("hide", ["close", "minimise", "escape"])
+def test_hiding_keeps_the_process_and_the_tray_icon_toggles(start_bridge, driver, hide):
+    bridge = start_bridge()
+    h = bridge.hwnd
+    assert driver.tray_icon_exists(h, TRAY_ICON)
+    if hide == "close":
+        driver.post(h, WM_CLOSE)
+    elif hide == "minimise":
+        driver.post(h, WM_SYSCOMMAND, SC_MINIMIZE)
+    else:
+        driver.key(h, LISTEN_PORT, VK_ESCAPE)
+    wait_for(lambda: not driver.visible(h), what="panel hidden")
+    assert bridge.alive() and driver.tray_icon_exists(h, TRAY_ICON)
+
+    driver.post(h, WM_TRAY, TRAY_ICON, WM_RBUTTONDOWN)
+    driver.post(h, WM_TRAY, TRAY_ICON, WM_LBUTTONDOWN)
+    wait_for(lambda: driver.visible(h), what="panel shown by the tray click")
+    assert driver.ok("iconic", h) == ["0"]
+    driver.post(h, WM_TRAY, TRAY_ICON, WM_LBUTTONDOWN)
+    wait_for(lambda: not driver.visible(h), what="panel hidden by the next click")
+
+    driver.post(h, WM_TRAY, TRAY_ICON, WM_LBUTTONDOWN)
+    wait_for(lambda: driver.visible(h), what="panel shown again")
+    driver.click(h, OK)
+    bridge.wait_exit()
+
+
+def test_about_box_from_the_system_menu(start_bridge, driver):
+    bridge = start_bridge()
+    driver.post(bridge.hwnd, WM_SYSCOMMAND, 16)
+    about = driver.find("O kavrel ...")
+    assert about
+    driver.click(about, OK)
+    wait_for(lambda: driver.find("O kavrel ...", 0) is None, what="About box closed")
+    assert driver.visible(bridge.hwnd)

@@ -1,0 +1,78 @@
+"""The bridge's settings in the registry: first run, values the panel cannot show, other program names."""
+import pytest
+
+from conftest import REG_DWORD, REG_SZ, dword, sz
+
+OK = 1
+SPEED, PARITY, STOP_BITS = 1018, 1021, 1023
+COM1, COM2 = 1000, 1001
+
+
+@pytest.fixture(autouse=True)
+def empty_registry(driver):
+    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+
+
+def test_first_run_writes_the_ten_defaults(start_bridge, driver):
+    bridge = start_bridge()
+    assert driver.checked(bridge.hwnd, COM1) == 1 and driver.checked(bridge.hwnd, COM2) == 0
+    assert driver.text(bridge.hwnd, SPEED) == "56000"
+    driver.click(bridge.hwnd, OK)
+    bridge.wait_exit()
+
+    assert driver.registry(bridge.key) == {
+        "Numer portu": (REG_DWORD, dword(1)),
+        "Prędkość transmisji": (REG_DWORD, dword(56000)),
+        "Parzystość": (REG_DWORD, dword(0)),
+        "Bity stopu": (REG_DWORD, dword(0)),
+        "Portu IP nasłuchu": (REG_DWORD, dword(5000)),
+        "Port IP logowania": (REG_DWORD, dword(5000)),
+        "Adres IP logowania": (REG_SZ, sz("127.0.0.1")),
+        "Nazwa pliku logowania": (REG_SZ, sz("Kavrel.txt")),
+        "Logowanie do pliku": (REG_DWORD, dword(0)),
+        "Logowanie po TCP/IP": (REG_DWORD, dword(0)),
+    }
+
+
+def test_stored_values_the_panel_cannot_show_and_a_changed_parity(start_bridge, driver):
+    key = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
+    driver.set_value(key, "Prędkość transmisji", REG_DWORD, dword(12345))
+    driver.set_value(key, "Numer portu", REG_DWORD, dword(3))
+    driver.set_value(key, "Parzystość", REG_DWORD, dword(1))
+    bridge = start_bridge()
+
+    assert driver.selection(bridge.hwnd, SPEED) == -1
+    assert (driver.checked(bridge.hwnd, COM1), driver.checked(bridge.hwnd, COM2)) == (0, 0)
+    assert driver.selection(bridge.hwnd, PARITY) == 2
+    assert driver.text(bridge.hwnd, PARITY) == "Odd"
+    assert driver.item_text(bridge.hwnd, PARITY, 1) == "Even"
+    driver.select(bridge.hwnd, PARITY, 1)
+    driver.click(bridge.hwnd, OK)
+    bridge.wait_exit()
+
+    stored = driver.registry(key)
+    assert stored["Prędkość transmisji"] == (REG_DWORD, dword(12345))
+    assert stored["Numer portu"] == (REG_DWORD, dword(0))
+    assert stored["Parzystość"] == (REG_DWORD, dword(2))
+
+
+def test_a_renamed_copy_keeps_its_own_key(start_bridge, driver):
+    bridge = start_bridge(name="centrala2")
+    driver.set_text(bridge.hwnd, 1007, "6001")
+    driver.click(bridge.hwnd, OK)
+    bridge.wait_exit()
+
+    assert driver.registry(bridge.key)["Portu IP nasłuchu"] == (REG_DWORD, dword(6001))
+    assert driver.registry("Software\\MORVEK Sp. z o.o.\\vextor\\Settings") is None
+
+
+def test_socket_layer_failure_reports_and_touches_no_settings(start_bridge, driver):
+    bridge = start_bridge(name="nosock", extra_env={"AFX_TEST_WINSOCK_REQUEST": "2.2"}, wait=False)
+    box = driver.message_box(20000)
+    assert box, "no message box"
+    hwnd, caption, text = box
+    assert (caption, text) == ("nosock", "Błąd inicjacji soketu.")
+    assert driver.find("kavrel", 0) is None
+    driver.click(hwnd, OK)
+    bridge.wait_exit()
+    assert driver.registry("Software\\MORVEK Sp. z o.o.\\nosock") is None

@@ -1,0 +1,92 @@
+// Settings shown in the panel and copied back: selections, unknown stored values, model presets.
+#include <gtest/gtest.h>
+
+#include "bridge/BridgeSettings.h"
+#include "bridge/ModelPreset.h"
+#include "bridge/SerialEncodings.h"
+
+TEST(BridgeSettings, DefaultsShowAsComOneAt56000NoParityOneStopBit)
+{
+    BridgeSettings settings;
+    PanelValues panel = settings.ToPanel();
+    EXPECT_EQ(panel.com1Selected, 1);
+    EXPECT_EQ(panel.com2Selected, 0);
+    EXPECT_STREQ(SerialEncodings::SpeedText(panel.speedIndex), "56000");
+    EXPECT_STREQ(SerialEncodings::ParityText(panel.parityIndex), "None ");
+    EXPECT_STREQ(SerialEncodings::StopBitsText(panel.stopBitsIndex), "1");
+    EXPECT_EQ(panel.listenPort, 5000);
+    EXPECT_EQ(panel.logAddress, "127.0.0.1");
+    EXPECT_EQ(panel.logFileName, "Kavrel.txt");
+}
+
+TEST(BridgeSettings, ValuesThePanelCannotShowSurviveTheCopyBack)
+{
+    BridgeSettings settings;
+    settings.baudRate = 12345;
+    settings.parity = 7;
+    settings.stopBits = 3;
+    settings.comPort = 3;
+    PanelValues panel = settings.ToPanel();
+    EXPECT_EQ(panel.speedIndex, -1);
+    EXPECT_EQ(panel.parityIndex, -1);
+    EXPECT_EQ(panel.stopBitsIndex, -1);
+    EXPECT_EQ(panel.com1Selected + panel.com2Selected, 0);
+
+    settings.CopyFromPanel(panel);
+    EXPECT_EQ(settings.baudRate, 12345);
+    EXPECT_EQ(settings.parity, 7);
+    EXPECT_EQ(settings.stopBits, 3);
+    EXPECT_EQ(settings.comPort, 0);
+}
+
+TEST(BridgeSettings, ParityListOrderDiffersFromTheCodes)
+{
+    BridgeSettings settings;
+    settings.parity = 1;  // odd
+    PanelValues panel = settings.ToPanel();
+    EXPECT_EQ(panel.parityIndex, 2);
+    EXPECT_STREQ(SerialEncodings::ParityText(2), "Odd");
+
+    panel.parityIndex = 1;  // "Even"
+    settings.CopyFromPanel(panel);
+    EXPECT_EQ(settings.parity, 2);
+}
+
+TEST(BridgeSettings, CopyBackTakesSelectionsPortsAndNormalisedFlags)
+{
+    BridgeSettings settings;
+    PanelValues panel = settings.ToPanel();
+    panel.com1Selected = 0;
+    panel.com2Selected = 1;
+    panel.speedIndex = 12;
+    panel.stopBitsIndex = 2;
+    panel.logToFile = 5;
+    panel.listenPort = 6000;
+    settings.CopyFromPanel(panel);
+    EXPECT_EQ(settings.comPort, 2);
+    EXPECT_EQ(settings.baudRate, 115200);
+    EXPECT_EQ(settings.stopBits, 2);
+    EXPECT_EQ(settings.logToFile, 1);
+    EXPECT_EQ(settings.listenPort, 6000);
+}
+
+TEST(ModelPreset, EveryModelHasItsSpeedAndStopBits)
+{
+    const struct {
+        int position;
+        const char* speed;
+        const char* stopBits;
+    } expected[] = {{0, "4800", "2"},  {1, "4800", "2"},  {2, "4800", "2"},  {3, "7200", "1"},
+                    {4, "19200", "2"}, {5, "19200", "2"}, {6, "56000", "1"}, {7, "2400", "1"},
+                    {8, "2400", "1"},  {9, "2400", "1"},  {10, "115200", "1"}};
+    for (const auto& row : expected) {
+        auto preset = ModelPreset::ForModel(row.position);
+        ASSERT_TRUE(preset) << row.position;
+        EXPECT_STREQ(SerialEncodings::SpeedText(preset->speedIndex), row.speed) << row.position;
+        EXPECT_STREQ(SerialEncodings::StopBitsText(preset->stopBitsIndex), row.stopBits) << row.position;
+        EXPECT_STREQ(SerialEncodings::ParityText(preset->parityIndex), "None ");
+        EXPECT_NE(ModelPreset::ModelName(row.position), nullptr);
+    }
+    EXPECT_FALSE(ModelPreset::ForModel(-1));
+    EXPECT_FALSE(ModelPreset::ForModel(11));
+}

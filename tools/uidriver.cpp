@@ -1,0 +1,311 @@
+// Test driver: finds windows and sends what a user's clicks and typing send, by control id; reads the registry.
+//
+// One command per line on stdin, one answer line on stdout ("ok ..." or "err ...").
+// Texts travel as hex of their ANSI (Windows-1250) bytes so that no console code page interferes.
+#include <windows.h>
+
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ToHex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out.empty() ? "-" : out;
+}
+
+std::string FromHex(const std::string& hex)
+{
+    if (hex == "-")
+        return {};
+    std::string out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+HWND ParseHwnd(const std::string& text) { return reinterpret_cast<HWND>(std::stoull(text, nullptr, 16)); }
+
+std::string HwndText(HWND hwnd)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
+    return buffer;
+}
+
+std::string WindowText(HWND hwnd)
+{
+    char buffer[4096] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
+    return std::string(buffer, copied);
+}
+
+std::string ClassName(HWND hwnd)
+{
+    char buffer[256] = {};
+    GetClassNameA(hwnd, buffer, sizeof buffer);
+    return buffer;
+}
+
+struct FindRequest {
+    std::string title;
+    bool messageBox;  // any dialog holding a message-box text control (id 65535)
+    HWND found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM param)
+{
+    auto* request = reinterpret_cast<FindRequest*>(param);
+    if (ClassName(hwnd) != "#32770")
+        return TRUE;
+    if (request->messageBox) {
+        if (GetDlgItem(hwnd, 0xFFFF) && IsWindowVisible(hwnd)) {
+            request->found = hwnd;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    // A dialog is shown only once its initialisation has run.
+    if (IsWindowVisible(hwnd) && WindowText(hwnd) == request->title) {
+        request->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindDialog(const std::string& title, bool messageBox, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        FindRequest request{title, messageBox, nullptr};
+        EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&request));
+        if (request.found || GetTickCount() - start >= timeoutMs)
+            return request.found;
+        Sleep(20);
+    }
+}
+
+LRESULT Send(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(hwnd, msg, wp, lp, SMTO_NORMAL, 10000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+HKEY OpenUserKey(const std::string& path, bool create)
+{
+    HKEY key = nullptr;
+    LONG rc = create ? RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                       nullptr)
+                     : RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key);
+    return rc == ERROR_SUCCESS ? key : nullptr;
+}
+
+std::string RegDump(const std::string& path)
+{
+    HKEY key = OpenUserKey(path, false);
+    if (!key)
+        return "err nokey";
+    std::string out = "ok";
+    for (DWORD i = 0;; ++i) {
+        char name[512];
+        DWORD nameLength = sizeof name;
+        BYTE data[8192];
+        DWORD dataLength = sizeof data;
+        DWORD type = 0;
+        if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataLength) != ERROR_SUCCESS)
+            break;
+        out += " " + ToHex(std::string(name, nameLength)) + ":" + std::to_string(type) + ":" +
+               ToHex(std::string(reinterpret_cast<char*>(data), dataLength));
+    }
+    RegCloseKey(key);
+    return out;
+}
+
+std::string Handle(const std::string& line)
+{
+    std::istringstream in(line);
+    std::string command;
+    in >> command;
+    if (command == "find") {
+        std::string title;
+        DWORD timeout = 10000;
+        in >> title >> timeout;
+        HWND hwnd = FindDialog(FromHex(title), false, timeout);
+        return hwnd ? "ok " + HwndText(hwnd) : "err notfound";
+    }
+    if (command == "msgbox") {
+        DWORD timeout = 10000;
+        in >> timeout;
+        HWND hwnd = FindDialog("", true, timeout);
+        if (!hwnd)
+            return "err notfound";
+        return "ok " + HwndText(hwnd) + " " + ToHex(WindowText(hwnd)) + " " + ToHex(WindowText(GetDlgItem(hwnd, 0xFFFF)));
+    }
+    if (command == "regdump") {
+        std::string path;
+        in >> path;
+        return RegDump(FromHex(path));
+    }
+    if (command == "regset") {
+        std::string path, name, data;
+        DWORD type = 0;
+        in >> path >> name >> type >> data;
+        HKEY key = OpenUserKey(FromHex(path), true);
+        if (!key)
+            return "err nokey";
+        std::string bytes = FromHex(data);
+        LONG rc = RegSetValueExA(key, FromHex(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                 static_cast<DWORD>(bytes.size()));
+        RegCloseKey(key);
+        return rc == ERROR_SUCCESS ? "ok" : "err " + std::to_string(rc);
+    }
+    if (command == "regdeltree") {
+        std::string path;
+        in >> path;
+        LONG rc = RegDeleteTreeA(HKEY_CURRENT_USER, FromHex(path).c_str());
+        return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? "ok" : "err " + std::to_string(rc);
+    }
+
+    std::string hwndText;
+    in >> hwndText;
+    HWND window = ParseHwnd(hwndText);
+    if (!IsWindow(window))
+        return "err nowindow";
+    if (command == "visible")
+        return IsWindowVisible(window) ? "ok 1" : "ok 0";
+    if (command == "iconic")
+        return IsIconic(window) ? "ok 1" : "ok 0";
+    if (command == "text")
+        return "ok " + ToHex(WindowText(window));
+    if (command == "focus") {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        DWORD thread = GetWindowThreadProcessId(window, nullptr);
+        if (!GetGUIThreadInfo(thread, &info) || !info.hwndFocus)
+            return "ok 0 0 0";
+        DWORD start = 0, end = 0;
+        Send(info.hwndFocus, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        LRESULT packed = Send(info.hwndFocus, EM_GETSEL, 0, 0);
+        return "ok " + std::to_string(GetDlgCtrlID(info.hwndFocus)) + " " + std::to_string(LOWORD(packed)) + " " +
+               std::to_string(HIWORD(packed));
+    }
+    if (command == "post" || command == "send") {
+        UINT msg = 0;
+        unsigned long long wp = 0, lp = 0;
+        in >> msg >> wp >> lp;
+        if (command == "post")
+            return PostMessageA(window, msg, wp, lp) ? "ok" : "err post";
+        return "ok " + std::to_string(Send(window, msg, wp, lp));
+    }
+    if (command == "trayexists") {
+        UINT id = 0;
+        in >> id;
+        NOTIFYICONDATAA data{};
+        data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+        data.hWnd = window;
+        data.uID = id;
+        data.uFlags = 0;
+        return Shell_NotifyIconA(NIM_MODIFY, &data) ? "ok 1" : "ok 0";
+    }
+
+    int id = 0;
+    in >> id;
+    HWND control = GetDlgItem(window, id);
+    if (!control)
+        return "err nocontrol";
+    if (command == "click" || command == "postclick") {
+        // Mouse input never reaches a disabled or hidden control, nor one in a disabled window.
+        if (!IsWindowEnabled(control) || !IsWindowVisible(control) || !IsWindowEnabled(window))
+            return "ok ignored";
+        // A click that opens a modal box must be posted, or the sender waits for the box.
+        if (command == "postclick")
+            return PostMessageA(control, BM_CLICK, 0, 0) ? "ok" : "err post";
+        Send(control, BM_CLICK, 0, 0);
+        return "ok";
+    }
+    if (command == "gettext")
+        return "ok " + ToHex(WindowText(control));
+    if (command == "settext") {
+        std::string hex;
+        in >> hex;
+        std::string text = FromHex(hex);
+        Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        return "ok";
+    }
+    if (command == "enabled")
+        return IsWindowEnabled(control) ? "ok 1" : "ok 0";
+    if (command == "checked")
+        return "ok " + std::to_string(Send(control, BM_GETCHECK, 0, 0));
+    if (command == "getsel")
+        return "ok " + std::to_string(static_cast<int>(Send(control, CB_GETCURSEL, 0, 0)));
+    if (command == "itemtext") {
+        // Asked in UTF-16: Wine hands list texts across processes only in the control's own form.
+        int index = 0;
+        in >> index;
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(control, CB_GETLBTEXTLEN, index, 0, SMTO_NORMAL, 5000, &length);
+        if (static_cast<LONG_PTR>(length) < 0)
+            return "err noitem";
+        std::vector<wchar_t> wide(length + 1);
+        SendMessageTimeoutW(control, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide.data()), SMTO_NORMAL, 5000,
+                            &length);
+        char narrow[1024] = {};
+        int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(length), narrow, sizeof narrow,
+                                        nullptr, nullptr);
+        return "ok " + ToHex(std::string(narrow, bytes > 0 ? bytes : 0));
+    }
+    if (command == "count")
+        return "ok " + std::to_string(static_cast<int>(Send(control, CB_GETCOUNT, 0, 0)));
+    if (command == "select") {
+        // What picking an entry with the mouse produces: the selection, then the notification.
+        int index = 0;
+        in >> index;
+        Send(control, CB_SETCURSEL, index, 0);
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
+        return "ok";
+    }
+    if (command == "key") {
+        // A key press posted to the control travels through the dialog's own message loop.
+        unsigned vk = 0;
+        in >> vk;
+        PostMessageA(control, WM_KEYDOWN, vk, 1);
+        PostMessageA(control, WM_KEYUP, vk, 0xC0000001);
+        return "ok";
+    }
+    return "err unknown " + command;
+}
+
+}  // namespace
+
+int main()
+{
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+            line.pop_back();
+        if (line == "quit")
+            break;
+        std::string answer;
+        try {
+            answer = Handle(line);
+        } catch (const std::exception& e) {
+            answer = std::string("err ") + e.what();
+        }
+        std::fwrite(answer.data(), 1, answer.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+    return 0;
+}

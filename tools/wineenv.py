@@ -1,0 +1,185 @@
+"""The Wine side of the end-to-end tests: display, throwaway prefix, UI driver, started programs."""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+WINE = "/usr/lib/wine/wine64"
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.environ.get("VEXTOR_BUILD", os.path.join(ROOT, "build", "x86_64"))
+
+
+def wait_for(condition, timeout=10.0, what="condition", interval=0.02):
+    """Polls until condition() is truthy; fails the test with `what` after the deadline."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise AssertionError(f"timed out waiting for {what}")
+        time.sleep(interval)
+
+
+def hexed(text):
+    return text.encode("cp1250").hex() or "-"
+
+
+def unhexed(text):
+    return b"" if text == "-" else bytes.fromhex(text)
+
+
+class WineSession:
+    """One X display and one Wine prefix for the whole test run."""
+
+    def __init__(self, own_display=False):
+        self.base = tempfile.mkdtemp(prefix="vextor-wine-")
+        self.prefix = os.path.join(self.base, "prefix")
+        self.xvfb = None
+        self.env = dict(os.environ)
+        self.env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", LC_ALL="pl_PL.UTF-8",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        if own_display or not os.environ.get("DISPLAY"):
+            self._start_xvfb()
+        subprocess.run([WINE, "wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True, timeout=180)
+
+    def _start_xvfb(self):
+        for number in range(90, 130):
+            if not os.path.exists(f"/tmp/.X{number}-lock"):
+                self.xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                self.env["DISPLAY"] = f":{number}"
+                wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}"), 10, "Xvfb")
+                return
+        raise RuntimeError("no free X display")
+
+    def start(self, exe, cwd, extra_env=None):
+        env = dict(self.env)
+        env.update(extra_env or {})
+        return subprocess.Popen([WINE, exe], cwd=cwd, env=env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+
+    def screenshot(self, path):
+        """Saves the whole X screen as a PNG."""
+        dump = subprocess.run(["xwd", "-root", "-display", self.env["DISPLAY"]], capture_output=True, check=True)
+        subprocess.run(["convert", "xwd:-", "-trim", "+repage", path], input=dump.stdout, check=True)
+
+    def close(self):
+        subprocess.run([os.path.join(os.path.dirname(WINE), "wineserver"), "-k"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if self.xvfb:
+            self.xvfb.terminate()
+            self.xvfb.wait(10)
+        shutil.rmtree(self.base, ignore_errors=True)
+
+
+class UiDriver:
+    """Talks to tools/uidriver.exe: one command line in, one answer line out."""
+
+    def __init__(self, session):
+        self.proc = subprocess.Popen([WINE, os.path.join(BUILD, "uidriver.exe")], env=session.env,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                     text=True, bufsize=1)
+
+    def ask(self, *words):
+        self.proc.stdin.write(" ".join(str(w) for w in words) + "\n")
+        self.proc.stdin.flush()
+        answer = self.proc.stdout.readline().strip()
+        if not answer:
+            raise RuntimeError("UI driver ended")
+        return answer
+
+    def ok(self, *words):
+        answer = self.ask(*words)
+        if not answer.startswith("ok"):
+            raise AssertionError(f"{words[0]}: {answer}")
+        return answer.split()[1:]
+
+    def close(self):
+        try:
+            self.proc.stdin.write("quit\n")
+            self.proc.stdin.flush()
+            self.proc.wait(10)
+        except Exception:
+            self.proc.kill()
+
+    # Windows and controls
+    def find(self, title, timeout_ms=10000):
+        answer = self.ask("find", hexed(title), timeout_ms)
+        return answer.split()[1] if answer.startswith("ok") else None
+
+    def message_box(self, timeout_ms=10000):
+        """(hwnd, caption, text) of a visible message box, or None."""
+        answer = self.ask("msgbox", timeout_ms)
+        if not answer.startswith("ok"):
+            return None
+        hwnd, caption, text = answer.split()[1:4]
+        return hwnd, unhexed(caption).decode("cp1250"), unhexed(text).decode("cp1250")
+
+    def text(self, hwnd, control):
+        return unhexed(self.ok("gettext", hwnd, control)[0]).decode("cp1250")
+
+    def set_text(self, hwnd, control, text):
+        self.ok("settext", hwnd, control, hexed(text))
+
+    def click(self, hwnd, control):
+        """A click handled to its end; False when it fell on a disabled or hidden control."""
+        return self.ok("click", hwnd, control) != ["ignored"]
+
+    def post_click(self, hwnd, control):
+        """A click for a handler that opens a modal box: returns at once."""
+        return self.ok("postclick", hwnd, control) != ["ignored"]
+
+    def enabled(self, hwnd, control):
+        return self.ok("enabled", hwnd, control)[0] == "1"
+
+    def checked(self, hwnd, control):
+        return int(self.ok("checked", hwnd, control)[0])
+
+    def selection(self, hwnd, control):
+        return int(self.ok("getsel", hwnd, control)[0])
+
+    def item_text(self, hwnd, control, index):
+        return unhexed(self.ok("itemtext", hwnd, control, index)[0]).decode("cp1250")
+
+    def select(self, hwnd, control, index):
+        self.ok("select", hwnd, control, index)
+
+    def key(self, hwnd, control, vk):
+        self.ok("key", hwnd, control, vk)
+
+    def visible(self, hwnd):
+        return self.ok("visible", hwnd)[0] == "1"
+
+    def focus(self, hwnd):
+        control, start, end = self.ok("focus", hwnd)
+        return int(control), int(start), int(end)
+
+    def post(self, hwnd, msg, wparam=0, lparam=0):
+        self.ok("post", hwnd, msg, wparam, lparam)
+
+    def send(self, hwnd, msg, wparam=0, lparam=0):
+        return int(self.ok("send", hwnd, msg, wparam, lparam)[0])
+
+    def tray_icon_exists(self, hwnd, icon_id):
+        return self.ok("trayexists", hwnd, icon_id)[0] == "1"
+
+    # Registry of the current user
+    def registry(self, path):
+        """{name: (type, bytes)} of the key's values, or None when the key is missing."""
+        answer = self.ask("regdump", hexed(path))
+        if answer == "err nokey":
+            return None
+        values = {}
+        for item in answer.split()[1:]:
+            name, kind, data = item.split(":")
+            values[unhexed(name).decode("cp1250")] = (int(kind), unhexed(data))
+        return values
+
+    def set_value(self, path, name, kind, data):
+        self.ok("regset", hexed(path), hexed(name), kind, data.hex() or "-")
+
+    def delete_key(self, path):
+        self.ok("regdeltree", hexed(path))
