@@ -83,3 +83,33 @@ def dword(value):
 
 def sz(text):
     return text.encode("cp1250") + b"\0"
+
+
+@pytest.fixture
+def exchange(wine):
+    """A simulated exchange on a fresh pty, linked as the prefix's COM1."""
+    from exchange_sim import SimulatedExchange
+    sim = SimulatedExchange(os.path.join(wine.prefix, "dosdevices", "com1"), mode="sink")
+    yield sim
+    sim.close()
+
+
+def free_port():
+    import socket
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def store_settings(driver, name="vextor", **values):
+    """Writes bridge settings before a start: integers as REG_DWORD, texts as REG_SZ."""
+    names = {"comPort": "Numer portu", "baudRate": "Prędkość transmisji", "parity": "Parzystość",
+             "stopBits": "Bity stopu", "listenPort": "Portu IP nasłuchu", "logPort": "Port IP logowania",
+             "logAddress": "Adres IP logowania", "logFileName": "Nazwa pliku logowania",
+             "logToFile": "Logowanie do pliku", "logToTcp": "Logowanie po TCP/IP"}
+    key = SETTINGS_KEY.format(name)
+    for field, value in values.items():
+        if isinstance(value, int):
+            driver.set_value(key, names[field], REG_DWORD, dword(value))
+        else:
+            driver.set_value(key, names[field], REG_SZ, sz(value))

@@ -1,0 +1,185 @@
+// A non-blocking Windows Sockets 1.1 socket whose notifications arrive as window messages on its creating thread.
+#include "CAsyncSocket.h"
+
+#include <map>
+
+#include "CException.h"
+
+namespace {
+constexpr UINT WM_SOCKET_NOTIFY = WM_USER + 0x0373;
+constexpr const char* NOTIFY_CLASS = "AfxSocketNotifySink";
+
+// Each thread has its own hidden window and table of sockets; only that thread touches them.
+struct ThreadSockets {
+    HWND window = nullptr;
+    std::map<SOCKET, CAsyncSocket*> sockets;
+    ~ThreadSockets()
+    {
+        if (window)
+            ::DestroyWindow(window);
+    }
+};
+thread_local ThreadSockets threadSockets;
+}
+
+LRESULT CALLBACK CAsyncSocket::NotifyWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_SOCKET_NOTIFY)
+        return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    // A handler that throws is abandoned and reported; the program goes on.
+    try {
+        Dispatch(static_cast<SOCKET>(wParam), lParam);
+    } catch (const CException& e) {
+        e.ReportError();
+    } catch (const std::exception& e) {
+        AfxMessageBox(e.what(), MB_OK | MB_ICONEXCLAMATION);
+    }
+    return 0;
+}
+
+void CAsyncSocket::Dispatch(SOCKET socket, LPARAM lParam)
+{
+    auto found = threadSockets.sockets.find(socket);
+    if (found == threadSockets.sockets.end())
+        return;  // closed or detached since the notification was posted
+    CAsyncSocket* target = found->second;
+    const int error = WSAGETSELECTERROR(lParam);
+    switch (WSAGETSELECTEVENT(lParam)) {
+    case FD_READ: {
+        // A read notification that finds nothing to read is stale (the data was taken already).
+        u_long waiting = 0;
+        if (error == 0 && ::ioctlsocket(socket, FIONREAD, &waiting) == 0 && waiting == 0)
+            return;
+        target->OnReceive(error);
+        break;
+    }
+    case FD_WRITE: target->OnSend(error); break;
+    case FD_OOB: target->OnOutOfBandData(error); break;
+    case FD_ACCEPT: target->OnAccept(error); break;
+    case FD_CONNECT: target->OnConnect(error); break;
+    case FD_CLOSE: target->OnClose(error); break;
+    default: break;
+    }
+}
+
+CAsyncSocket::~CAsyncSocket()
+{
+    Close();
+}
+
+bool CAsyncSocket::Attach(SOCKET socket, long events)
+{
+    ThreadSockets& mine = threadSockets;
+    if (!mine.window) {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = NotifyWindowProc;
+        windowClass.hInstance = ::GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = NOTIFY_CLASS;
+        ::RegisterClassA(&windowClass);  // fails harmlessly when another thread registered it
+        mine.window = ::CreateWindowExA(0, NOTIFY_CLASS, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        windowClass.hInstance, nullptr);
+        if (!mine.window)
+            return false;
+    }
+    m_hSocket = socket;
+    mine.sockets[socket] = this;
+    return ::WSAAsyncSelect(socket, mine.window, WM_SOCKET_NOTIFY, events) == 0;
+}
+
+bool CAsyncSocket::Create(UINT port, int type, long events, const char* address)
+{
+    Close();
+    SOCKET s = ::socket(AF_INET, type, 0);
+    if (s == INVALID_SOCKET)
+        return false;
+    if (!Attach(s, events)) {
+        Close();
+        return false;
+    }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = ::htons(static_cast<u_short>(port));
+    local.sin_addr.s_addr = address ? ::inet_addr(address) : INADDR_ANY;
+    if (::bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        const int error = ::WSAGetLastError();
+        Close();
+        ::WSASetLastError(error);
+        return false;
+    }
+    return true;
+}
+
+bool CAsyncSocket::Listen(int backlog)
+{
+    return ::listen(m_hSocket, backlog) == 0;
+}
+
+bool CAsyncSocket::Accept(CAsyncSocket& connected)
+{
+    SOCKET s = ::accept(m_hSocket, nullptr, nullptr);
+    if (s == INVALID_SOCKET)
+        return false;
+    connected.Close();
+    if (!connected.Attach(s, ALL_EVENTS)) {
+        connected.Close();
+        return false;
+    }
+    return true;
+}
+
+bool CAsyncSocket::Connect(const char* host, UINT port)
+{
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = ::htons(static_cast<u_short>(port));
+    remote.sin_addr.s_addr = ::inet_addr(host);
+    if (remote.sin_addr.s_addr == INADDR_NONE) {
+        hostent* entry = ::gethostbyname(host);
+        if (!entry || !entry->h_addr_list[0]) {
+            ::WSASetLastError(WSAEINVAL);
+            return false;
+        }
+        remote.sin_addr.s_addr = reinterpret_cast<in_addr*>(entry->h_addr_list[0])->s_addr;
+    }
+    return ::connect(m_hSocket, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0;
+}
+
+int CAsyncSocket::Receive(void* buffer, int length, int flags)
+{
+    return ::recv(m_hSocket, static_cast<char*>(buffer), length, flags);
+}
+
+int CAsyncSocket::Send(const void* buffer, int length, int flags)
+{
+    return ::send(m_hSocket, static_cast<const char*>(buffer), length, flags);
+}
+
+SOCKET CAsyncSocket::Detach()
+{
+    SOCKET s = m_hSocket;
+    if (s != INVALID_SOCKET) {
+        if (threadSockets.window)
+            ::WSAAsyncSelect(s, threadSockets.window, 0, 0);
+        threadSockets.sockets.erase(s);
+    }
+    m_hSocket = INVALID_SOCKET;
+    return s;
+}
+
+void CAsyncSocket::Close()
+{
+    SOCKET s = Detach();
+    if (s != INVALID_SOCKET)
+        ::closesocket(s);
+}
+
+bool CAsyncSocket::GetSockName(std::string& address, UINT& port) const
+{
+    sockaddr_in local{};
+    int length = sizeof local;
+    if (::getsockname(m_hSocket, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return false;
+    address = ::inet_ntoa(local.sin_addr);
+    port = ::ntohs(local.sin_port);
+    return true;
+}

@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""A simulated telephone exchange on the far end of a pseudo-terminal.
+
+The slave side of a fresh pty is linked where the bridge will look for its COM port (for Wine:
+$WINEPREFIX/dosdevices/com1). The exchange records every byte it receives and answers by mode:
+  at      "OK\\r\\n" to every line that starts with AT and ends in CR, "ERROR\\r\\n" to other lines
+  echo    every byte back as it came
+  sink    nothing
+A paced source (send_paced) streams bytes at a given rate, as a busy exchange would.
+"""
+import argparse
+import os
+import select
+import signal
+import sys
+import termios
+import threading
+import time
+import tty
+
+SPEEDS = {getattr(termios, name): int(name[1:]) for name in dir(termios)
+          if name.startswith("B") and name[1:].isdigit()}
+
+
+class SimulatedExchange:
+    def __init__(self, link, mode="at"):
+        self.mode = mode
+        self.master, self.slave = os.openpty()
+        tty.setraw(self.slave)  # the line carries bytes, not text
+        tty.setraw(self.master)
+        os.set_blocking(self.master, False)
+        self.link = link
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(os.ttyname(self.slave), link)
+        self.received = bytearray()
+        self._line = bytearray()
+        self._out = bytearray()
+        self._lock = threading.Lock()
+        self._changed = threading.Condition(self._lock)
+        self._stop = False
+        self._thread = threading.Thread(target=self._run, daemon=True)
+        self._thread.start()
+
+    # What the tests and the demo use
+    def send(self, data):
+        with self._lock:
+            self._out += data
+
+    def send_paced(self, data, bytes_per_second, chunk=16):
+        """Queues data at the given rate from a thread of its own; returns that thread."""
+        def pace():
+            start = time.monotonic()
+            for offset in range(0, len(data), chunk):
+                due = start + offset / bytes_per_second
+                delay = due - time.monotonic()
+                if delay > 0:
+                    time.sleep(delay)
+                self.send(data[offset:offset + chunk])
+        thread = threading.Thread(target=pace, daemon=True)
+        thread.start()
+        return thread
+
+    def speed(self):
+        """The line speed the bridge set on its end (the pty shares one termios)."""
+        return SPEEDS.get(termios.tcgetattr(self.master)[5])
+
+    def wait_received(self, count, timeout=10.0):
+        deadline = time.monotonic() + timeout
+        with self._lock:
+            while len(self.received) < count:
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    raise AssertionError(f"exchange received {len(self.received)} of {count} bytes")
+                self._changed.wait(left)
+            return bytes(self.received)
+
+    def take_received(self):
+        with self._lock:
+            data = bytes(self.received)
+            self.received.clear()
+            return data
+
+    def close(self):
+        self._stop = True
+        self._thread.join(5)
+        os.close(self.master)
+        os.close(self.slave)
+        if os.path.islink(self.link):
+            os.remove(self.link)
+
+    # The exchange itself
+    def _answer(self, data):
+        if self.mode == "echo":
+            return data
+        if self.mode != "at":
+            return b""
+        reply = b""
+        for byte in data:
+            if byte == 0x0D:
+                line = bytes(self._line).strip().upper()
+                self._line.clear()
+                reply += b"OK\r\n" if line.startswith(b"AT") else b"ERROR\r\n"
+            elif byte != 0x0A:
+                self._line.append(byte)
+        return reply
+
+    def _run(self):
+        while not self._stop:
+            with self._lock:
+                want_write = bool(self._out)
+            readable, writable, _ = select.select([self.master], [self.master] if want_write else [], [], 0.05)
+            if readable:
+                try:
+                    data = os.read(self.master, 65536)
+                except OSError:
+                    data = b""
+                if data:
+                    with self._lock:
+                        self.received += data
+                        self._out += self._answer(data)
+                        self._changed.notify_all()
+            if writable:
+                with self._lock:
+                    try:
+                        written = os.write(self.master, bytes(self._out[:4096]))
+                    except (BlockingIOError, OSError):
+                        written = 0
+                    del self._out[:written]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--link", required=True, help="symlink to create for the line's bridge end")
+    parser.add_argument("--mode", default="at", choices=["at", "echo", "sink"])
+    args = parser.parse_args()
+    exchange = SimulatedExchange(args.link, args.mode)
+    print(f"exchange ({args.mode}) on {os.readlink(args.link)} linked as {args.link}", flush=True)
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    stop.wait()
+    exchange.close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
