@@ -12,7 +12,11 @@ bool IsScanBlank(char c)
 
 std::optional<int> DialogInteger::Parse(std::string_view text)
 {
-    text = text.substr(0, SCAN_LIMIT);
+    return ParseLeading(text.substr(0, SCAN_LIMIT));
+}
+
+std::optional<int> DialogInteger::ParseLeading(std::string_view text)
+{
     std::size_t i = 0;
     while (i < text.size() && IsScanBlank(text[i]))
         ++i;

@@ -11,6 +11,8 @@ public:
     // ignored ("5001x" is 5001). No digit at all (the empty text too) is invalid.
     // A value beyond the int range saturates instead of wrapping.
     static std::optional<int> Parse(std::string_view text);
+    // The same reading over the whole text, the way atoi reads a number.
+    static std::optional<int> ParseLeading(std::string_view text);
     static std::string Format(int value);
 
     static constexpr std::size_t SCAN_LIMIT = 63;

@@ -9,14 +9,39 @@ echo "== native unit tests"
 build/native/unit_tests
 
 echo "== i686 release build"
-file_format=$(i686-w64-mingw32-objdump -f build/i686/vextor.exe | grep -o 'pei-i386' || true)
-[ "$file_format" = pei-i386 ] || { echo "i686 vextor.exe is not a 32-bit PE"; exit 1; }
-echo "build/i686/vextor.exe: $file_format"
+for artifact in build/i686/vextor.exe build/i686/MorvekNews.dll; do
+  file_format=$(i686-w64-mingw32-objdump -f "$artifact" | grep -o 'pei-i386' || true)
+  [ "$file_format" = pei-i386 ] || { echo "$artifact is not a 32-bit PE"; exit 1; }
+  echo "$artifact: $file_format"
+done
 
 echo "== Windows tests under wine64"
 export LC_ALL=pl_PL.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=$(mktemp -d /tmp/vextor-wintests.XXXXXX)
-trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
+# The news server for the fetch tests: one mode per port from NEWS_SERVER_PORT on.
+export NEWS_SERVER_PORT=$(/usr/bin/python3 -c '
+import socket
+for base in range(17700, 40000, 10):
+    try:
+        socks = [socket.create_server(("127.0.0.1", base + i)) for i in range(7)]
+    except OSError:
+        continue
+    print(base)
+    break')
+/usr/bin/python3 tools/news_server.py --port "$NEWS_SERVER_PORT" >/dev/null &
+news_server=$!
+trap 'kill $news_server 2>/dev/null || true; /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
+/usr/bin/python3 -c '
+import socket, sys, time
+deadline = time.monotonic() + 20
+while True:
+    try:
+        socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=1).close()
+        break
+    except OSError:
+        if time.monotonic() > deadline:
+            sys.exit("news server did not start")
+        time.sleep(0.1)' "$NEWS_SERVER_PORT"
 /usr/lib/wine/wine64 build/x86_64/win_tests.exe
 
 echo "== end-to-end tests"

@@ -3,7 +3,7 @@
 
 The slave side of a fresh pty is linked where the bridge will look for its COM port (for Wine:
 $WINEPREFIX/dosdevices/com1). The exchange records every byte it receives and answers by mode:
-  at      "OK\\r\\n" to every line that starts with AT and ends in CR, "ERROR\\r\\n" to other lines
+  at      "OK\\r\\n" to every line that starts with AT (ended by CR or LF), "ERROR\\r\\n" to others
   echo    every byte back as it came
   sink    nothing
 A paced source (send_paced) streams bytes at a given rate, as a busy exchange would.
@@ -97,11 +97,12 @@ class SimulatedExchange:
             return b""
         reply = b""
         for byte in data:
-            if byte == 0x0D:
+            if byte in (0x0D, 0x0A):  # CR from a terminal program, LF from nc
                 line = bytes(self._line).strip().upper()
                 self._line.clear()
-                reply += b"OK\r\n" if line.startswith(b"AT") else b"ERROR\r\n"
-            elif byte != 0x0A:
+                if line:
+                    reply += b"OK\r\n" if line.startswith(b"AT") else b"ERROR\r\n"
+            else:
                 self._line.append(byte)
         return reply
 

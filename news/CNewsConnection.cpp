@@ -1,0 +1,162 @@
+// One fetch connection: connect with retries, wait for data, collect the reply with time-outs.
+#include "CNewsConnection.h"
+
+#include <cstring>
+
+CNewsConnection::CNewsConnection(std::string host, int port)
+    : socket(std::make_unique<CNewsSocket>()), host(std::move(host)), port(port),
+      reply(new std::uint8_t[REPLY_LIMIT]())
+{
+}
+
+CNewsConnection::~CNewsConnection()
+{
+    if (open)
+        Disconnect();
+    ::Sleep(100);
+    socket.reset();
+    if (quitSeen)
+        ::PostQuitMessage(quitCode);
+}
+
+std::int64_t CNewsConnection::NowMs()
+{
+    SYSTEMTIME now;
+    ::GetSystemTime(&now);
+    FILETIME file;
+    ::SystemTimeToFileTime(&now, &file);
+    const std::int64_t ticks = (static_cast<std::int64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+    return ticks / 10000;
+}
+
+void CNewsConnection::DispatchOneMessage()
+{
+    if (quitSeen)
+        return;
+    MSG msg;
+    if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        return;
+    if (msg.message == WM_QUIT) {
+        quitSeen = true;
+        quitCode = static_cast<int>(msg.wParam);
+        return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+}
+
+bool CNewsConnection::WaitForEventOrMessage(HANDLE event, DWORD sliceMs) const
+{
+    if (quitSeen)
+        return ::WaitForSingleObject(event, sliceMs) == WAIT_OBJECT_0;
+    return ::MsgWaitForMultipleObjectsEx(1, &event, sliceMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0;
+}
+
+int CNewsConnection::OneAttempt()
+{
+    open = 0;
+    // Whatever goes wrong inside an attempt, it is a failed attempt, never a false success.
+    try {
+        if (!socket->Create(0, SOCK_STREAM, CAsyncSocket::ALL_EVENTS, nullptr)) {
+            connected = 0;
+            return 1;
+        }
+        timeout = TIMEOUT_MS;
+        if (socket->Connect(host.c_str(), static_cast<UINT>(port))) {
+            connected = 1;
+            return 0;
+        }
+        if (CAsyncSocket::GetLastError() == WSAEWOULDBLOCK && WaitForConnect() > 0) {
+            connected = 1;
+            return 0;
+        }
+    } catch (...) {
+    }
+    connected = 0;
+    open = 0;
+    socket->Close();
+    return 1;
+}
+
+int CNewsConnection::WaitForConnect()
+{
+    const std::int64_t start = NowMs();
+    for (;;) {
+        if (WaitForEventOrMessage(socket->connectEvent.Handle(), 10))
+            return socket->lastError == 0 ? 1 : 0;
+        DispatchOneMessage();
+        if (NowMs() - start > timeout)
+            return -2;
+        if (socket->closed)
+            return -3;
+    }
+}
+
+int CNewsConnection::ConnectWithRetries()
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (OneAttempt() == 0) {
+            open = 1;
+            return 0;
+        }
+        Disconnect();
+        open = 0;
+    }
+    Disconnect();
+    return 1;
+}
+
+void CNewsConnection::Disconnect()
+{
+    if (open) {
+        socket->Close();
+        ::Sleep(10);
+    }
+    connected = 0;
+    open = 0;
+}
+
+int CNewsConnection::WaitForData()
+{
+    if (!connected)
+        return -3;
+    if (socket->Count() > 0)
+        return socket->Count();
+    const std::int64_t start = NowMs();
+    for (;;) {
+        if (WaitForEventOrMessage(socket->dataEvent.Handle(), 100))
+            return socket->Count();
+        DispatchOneMessage();
+        if (NowMs() - start > timeout)
+            return -2;
+        if (socket->closed)
+            return -3;
+    }
+}
+
+int CNewsConnection::ReadAll()
+{
+    if (!open)
+        return -3;
+    std::int64_t start = NowMs();
+    for (;;) {
+        const std::int64_t now = NowMs();
+        DispatchOneMessage();
+        if (now - start > timeout)
+            return -2;  // the socket stays open until the connection is destroyed
+        const int taken = socket->Take(reply.get() + replyLength, REPLY_LIMIT - replyLength);
+        if (taken > 0) {
+            replyLength += taken;
+            start = NowMs();
+        }
+        if (socket->closed) {
+            connected = 0;
+            open = 0;
+            socket->Close();
+            return -3;
+        }
+        // Nothing came: sleep until data, a message or a short slice, instead of spinning.
+        if (taken <= 0)
+            WaitForEventOrMessage(socket->dataEvent.Handle(), 50);
+    }
+}

@@ -1,0 +1,126 @@
+"""The traffic log: the file's entries byte for byte, truncation at Listen, the receiver's copy, failures."""
+import os
+import socket
+import threading
+
+import pytest
+
+from conftest import free_port, store_settings
+from test_relay import connect, listen, receive_exactly, stop
+from wineenv import wait_for
+
+OK, LISTEN, SPEED, LOG_FILE_NAME = 1, 1006, 1018, 1009
+
+
+@pytest.fixture(autouse=True)
+def empty_registry(driver):
+    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+
+
+def read_log(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def wait_log(path, expected):
+    wait_for(lambda: os.path.exists(path) and read_log(path) == expected, what=f"log to read {expected!r}")
+
+
+def test_file_entries_for_a_client_the_exchange_and_a_speed_record(start_bridge, driver, exchange, tmp_path):
+    data_port, config_port = free_port(), free_port()
+    store_settings(driver, comPort=1, baudRate=19200, listenPort=data_port, logToFile=1, logFileName="ruch.txt")
+    bridge = start_bridge()
+    log = os.path.join(str(tmp_path), "ruch.txt")
+    listen(driver, bridge, config_port)
+    assert not driver.enabled(bridge.hwnd, LOG_FILE_NAME)
+    with connect(data_port) as client:
+        client.sendall(b"AT")
+        exchange.wait_received(2)
+        exchange.send(b"OK\r\n")
+        assert receive_exactly(client, 4) == b"OK\r\n"
+        expected = b"\nTCP(%d):AT\nCentrala:OK\r\n" % data_port
+        wait_log(log, expected)
+
+        with connect(config_port) as config:
+            record = bytes([3, 0, 0, 0, 9, 0x80, 0x25, 0, 0])
+            config.sendall(record)
+            expected += (b"\nTCP(%d):" % config_port) + record
+            expected += b"\nTCP(%d): CFG_SPEED [9600]" % config_port
+            expected += b"\nTCP(%d): SUCCESS of SetCommState(9600)" % config_port
+            wait_log(log, expected)
+
+            # The same rate again: nothing applied, nothing logged beyond the chunk and the request.
+            config.sendall(record)
+            expected += (b"\nTCP(%d):" % config_port) + record + b"\nTCP(%d): CFG_SPEED [9600]" % config_port
+            wait_log(log, expected)
+
+            # Five to eight bytes of a record wait for the rest.
+            config.sendall(record[:6])
+            expected += (b"\nTCP(%d):" % config_port) + record[:6]
+            wait_log(log, expected)
+            assert exchange.speed() == 9600
+
+
+def test_listen_stop_listen_keeps_only_the_second_period(start_bridge, driver, exchange, tmp_path):
+    data_port = free_port()
+    store_settings(driver, comPort=1, listenPort=data_port, logToFile=1, logFileName="ruch.txt")
+    bridge = start_bridge()
+    log = os.path.join(str(tmp_path), "ruch.txt")
+    listen(driver, bridge)
+    with connect(data_port) as client:
+        client.sendall(b"first")
+        wait_log(log, b"\nTCP(%d):first" % data_port)
+    stop(driver, bridge)
+    assert driver.enabled(bridge.hwnd, LOG_FILE_NAME)
+    listen(driver, bridge)
+    assert read_log(log) == b""
+    with connect(data_port) as client:
+        client.sendall(b"second")
+        wait_log(log, b"\nTCP(%d):second" % data_port)
+
+
+def test_the_receiver_gets_exactly_the_clients_bytes(start_bridge, driver, exchange):
+    data_port = free_port()
+    receiver = socket.create_server(("127.0.0.1", 0))
+    receiver.settimeout(20)
+    store_settings(driver, comPort=1, listenPort=data_port, logToTcp=1, logAddress="127.0.0.1",
+                   logPort=receiver.getsockname()[1])
+    bridge = start_bridge()
+    listen(driver, bridge)
+    link, _ = receiver.accept()
+    with connect(data_port) as client:
+        client.sendall(b"ATZ\r")
+        exchange.wait_received(4)
+        exchange.send(b"answer that must not reach the receiver")
+        receive_exactly(client, 39)
+        # Whatever the receiver says back goes nowhere and disturbs nothing.
+        link.sendall(b"noise from the receiver")
+        client.sendall(b"ATI\r")
+        assert receive_exactly(link, 8) == b"ATZ\rATI\r"
+        assert exchange.wait_received(8) == b"ATZ\rATI\r"
+        link.close()
+        client.sendall(b"AT\r")
+        assert exchange.wait_received(11).endswith(b"AT\r")
+    receiver.close()
+
+
+def test_a_log_file_that_cannot_be_created(start_bridge, driver, exchange, tmp_path):
+    data_port = free_port()
+    os.mkdir(os.path.join(str(tmp_path), "katalog"))
+    store_settings(driver, comPort=1, listenPort=data_port, logToFile=1, logFileName="katalog")
+    bridge = start_bridge()
+    driver.post_click(bridge.hwnd, LISTEN)
+    box = driver.message_box()
+    assert box and box[1] == "vextor" and "katalog" in box[2]
+    driver.click(box[0], OK)
+    wait_for(lambda: driver.text(bridge.hwnd, LISTEN) == "&Stop", what="listening look")
+    assert driver.enabled(bridge.hwnd, SPEED), "the COM port must stay closed"
+
+    # The program goes on: Stop, a usable name, Listen again.
+    stop(driver, bridge)
+    driver.set_text(bridge.hwnd, LOG_FILE_NAME, "dobry.txt")
+    listen(driver, bridge)
+    assert not driver.enabled(bridge.hwnd, SPEED)
+    with connect(data_port) as client:
+        client.sendall(b"AT")
+        wait_log(os.path.join(str(tmp_path), "dobry.txt"), b"\nTCP(%d):AT" % data_port)
