@@ -144,3 +144,18 @@ def test_stop_while_a_client_keeps_sending(running, exchange, driver):
         exchange.take_received()
         again.sendall(b"AT")
         wait_for(lambda: exchange.received.endswith(b"AT"), what="relay after restart")
+
+
+def test_speed_change_and_koniec_while_the_exchange_streams(running, exchange, driver):
+    """The worker is busy handing chunks to the window when the speed changes and the program ends."""
+    bridge, ports = running
+    client = connect(ports["data"])
+    exchange.send_paced(os.urandom(11520 * 30), 11520)
+    receive_exactly(client, 20000)
+    with connect(ports["config"]) as config:
+        config.sendall(bytes([3, 0, 0, 0, 0, 0x80, 0x25, 0, 0]))
+        wait_for(lambda: exchange.speed() == 9600, what="speed change during the stream")
+    receive_exactly(client, 5000)  # the relay goes on after the pause
+    assert driver.click(bridge.hwnd, OK)
+    bridge.wait_exit(20)
+    client.close()
