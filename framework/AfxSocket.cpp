@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "Afx.h"
+#include "CAsyncSocket.h"
 
 namespace {
 bool socketsStarted = false;  // UI thread only
@@ -40,6 +41,7 @@ void AfxSocketTerm()
 {
     if (socketsStarted) {
         socketsStarted = false;
+        CAsyncSocket::TermThread();
         ::WSACleanup();
     }
 }

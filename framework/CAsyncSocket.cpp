@@ -20,6 +20,24 @@ struct ThreadSockets {
     }
 };
 thread_local ThreadSockets threadSockets;
+
+// The notification window's class belongs to the module holding its procedure (a library too).
+HINSTANCE CodeModule()
+{
+    HMODULE module = nullptr;
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCSTR>(&CodeModule), &module);
+    return module;
+}
+}
+
+void CAsyncSocket::TermThread()
+{
+    if (threadSockets.window) {
+        ::DestroyWindow(threadSockets.window);
+        threadSockets.window = nullptr;
+    }
+    ::UnregisterClassA(NOTIFY_CLASS, CodeModule());
 }
 
 LRESULT CALLBACK CAsyncSocket::NotifyWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -73,7 +91,7 @@ bool CAsyncSocket::Attach(SOCKET socket, long events)
     if (!mine.window) {
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = NotifyWindowProc;
-        windowClass.hInstance = ::GetModuleHandleA(nullptr);
+        windowClass.hInstance = CodeModule();
         windowClass.lpszClassName = NOTIFY_CLASS;
         ::RegisterClassA(&windowClass);  // fails harmlessly when another thread registered it
         mine.window = ::CreateWindowExA(0, NOTIFY_CLASS, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,

@@ -28,6 +28,8 @@ public:
     bool GetSockName(std::string& address, UINT& port) const;
     bool IsOpen() const { return m_hSocket != INVALID_SOCKET; }
     static int GetLastError() { return ::WSAGetLastError(); }
+    // Removes this thread's notification window, before the code behind it is unloaded.
+    static void TermThread();
 
     SOCKET m_hSocket = INVALID_SOCKET;  // creating thread only
 

@@ -65,6 +65,12 @@ void DDX_Check(CDataExchange* pDX, int id, int& value)
     }
 }
 
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control)
+{
+    if (!control.m_hWnd)
+        control.SubclassWindow(pDX->PrepareCtrl(id));
+}
+
 void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int maxChars)
 {
     if (pDX->m_bSaveAndValidate) {

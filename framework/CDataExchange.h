@@ -32,5 +32,7 @@ inline constexpr const char* AFX_MAX_CHARS_TEXT = "Please enter no more than %1 
 void DDX_Text(CDataExchange* pDX, int id, int& value);
 void DDX_Text(CDataExchange* pDX, int id, std::string& value);
 void DDX_Check(CDataExchange* pDX, int id, int& value);
+// Binds the control to a framework object on the first exchange (its attach step runs then).
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
 // Towards the control it limits what can be typed; from it, a longer text fails.
 void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int maxChars);

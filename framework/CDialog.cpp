@@ -44,6 +44,11 @@ void CDialog::OnCancel()
 
 bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    // A control bound to a framework object handles its own notifications first.
+    if ((message == WM_COMMAND && lParam) || message == WM_CTLCOLORSTATIC) {
+        if (CWnd::ReflectToChild(reinterpret_cast<HWND>(lParam), message, wParam, lParam, result))
+            return true;
+    }
     if (CWnd::OnWndMsg(message, wParam, lParam, result))
         return true;
     if (message == WM_INITDIALOG) {

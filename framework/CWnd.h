@@ -7,7 +7,7 @@
 class CWnd {
 public:
     CWnd() = default;
-    virtual ~CWnd() = default;
+    virtual ~CWnd();
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
@@ -27,9 +27,23 @@ public:
     int GetComboSel(int id) const { return static_cast<int>(SendDlgItemMessage(id, CB_GETCURSEL)); }
     void SetComboSel(int id, int index) const { SendDlgItemMessage(id, CB_SETCURSEL, static_cast<WPARAM>(index)); }
 
+    void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
+    std::string GetWindowText() const { return GetWindowText(m_hWnd); }
+
+    // Binds this object to an existing control: the attach step runs, then the control's
+    // messages pass through this object's message map before the control's own procedure.
+    bool SubclassWindow(HWND hwnd);
+    // The framework object bound to a window, if any.
+    static CWnd* FromHandlePermanent(HWND hwnd);
+    // Offers a notification the parent received back to the control that sent it.
+    static bool ReflectToChild(HWND child, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
     HWND m_hWnd = nullptr;  // owned by the thread that created the window
 
 protected:
+    virtual void PreSubclassWindow() {}
+    // The control's own processing of the message being handled, run now.
+    LRESULT CallDefault();
     // Dispatches through the message map chain; true when a handler took the message.
     virtual bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     virtual const AFX_MSGMAP* GetMessageMap() const { return &messageMap; }
@@ -40,5 +54,10 @@ protected:
 
 private:
     static const AFX_MSGMAP_ENTRY messageEntries[];
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void Unsubclass();
+
     bool defaultRequested = false;
+    WNDPROC originalProc = nullptr;
+    MSG currentMessage{};
 };

@@ -4,6 +4,9 @@
 
 class CWnd;
 
+// Notifications a parent hands back to the control that sent them arrive as this plus the message.
+constexpr UINT WM_REFLECT_BASE = 0xBC00;
+
 using AfxMessageHandler = LRESULT (*)(CWnd* target, WPARAM wParam, LPARAM lParam);
 
 struct AFX_MSGMAP_ENTRY {
@@ -50,3 +53,7 @@ public:
 #define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, AFX_HANDLER(self->OnSysCommand(static_cast<UINT>(wp), lp); return 0;)},
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, AFX_HANDLER(self->OnPaint(); return 0;)},
 #define ON_WM_QUERYDRAGICON() {WM_QUERYDRAGICON, 0, 0, AFX_HANDLER(return reinterpret_cast<LRESULT>(self->OnQueryDragIcon());)},
+#define ON_CONTROL_REFLECT(code, fn) {WM_REFLECT_BASE + WM_COMMAND, code, 0, AFX_HANDLER(self->fn(); return 0;)},
+#define ON_WM_CTLCOLOR_REFLECT() {WM_REFLECT_BASE + WM_CTLCOLORSTATIC, 0, 0, AFX_HANDLER(return reinterpret_cast<LRESULT>(self->CtlColor(reinterpret_cast<HDC>(wp), CTLCOLOR_STATIC));)},
+#define ON_WM_SETCURSOR() {WM_SETCURSOR, 0, 0, AFX_HANDLER(return self->OnSetCursor(reinterpret_cast<HWND>(wp), LOWORD(lp), HIWORD(lp));)},
+#define ON_WM_MOUSEMOVE() {WM_MOUSEMOVE, 0, 0, AFX_HANDLER(self->OnMouseMove(static_cast<UINT>(wp), POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))}); return 0;)},

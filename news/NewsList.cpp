@@ -55,6 +55,22 @@ int NewsList::HighestNumber() const
     return highest;
 }
 
+std::vector<std::size_t> NewsList::ShownIndices() const
+{
+    std::vector<std::size_t> shown(items.size());
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        shown[i] = i;
+    if (shown.size() <= KEPT)
+        return shown;
+    // The same exchange sort the list itself uses, applied to positions only.
+    for (std::size_t i = 0; i + 1 < shown.size(); ++i)
+        for (std::size_t j = i + 1; j < shown.size(); ++j)
+            if (items[shown[j]]->number < items[shown[i]]->number)
+                std::swap(shown[i], shown[j]);
+    shown.erase(shown.begin(), shown.end() - KEPT);
+    return shown;
+}
+
 bool NewsList::ShouldShow()
 {
     const int highest = HighestNumber();

@@ -28,6 +28,10 @@ public:
     // The highest number, but never below 0.
     int HighestNumber() const;
 
+    // List positions the news window shows, lowest number first: all of them, or, in a list
+    // longer than the window's six lines, the six with the highest numbers.
+    std::vector<std::size_t> ShownIndices() const;
+
     // True when the news window is due; raises highestShown and clears the first-run mark.
     bool ShouldShow();
 

@@ -153,6 +153,44 @@ std::string Handle(const std::string& line)
             return "err notfound";
         return "ok " + HwndText(hwnd) + " " + ToHex(WindowText(hwnd)) + " " + ToHex(WindowText(GetDlgItem(hwnd, 0xFFFF)));
     }
+    if (command == "list") {
+        // Visible top-level windows: handle, class and title.
+        std::string out = "ok";
+        EnumWindows(
+            [](HWND hwnd, LPARAM param) -> BOOL {
+                if (IsWindowVisible(hwnd))
+                    *reinterpret_cast<std::string*>(param) +=
+                        " " + HwndText(hwnd) + ":" + ToHex(ClassName(hwnd)) + ":" + ToHex(WindowText(hwnd));
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&out));
+        return out;
+    }
+    if (command == "findctl") {
+        // A visible dialog holding a control with this id (for windows without a title).
+        int id = 0;
+        DWORD timeout = 10000;
+        in >> id >> timeout;
+        DWORD start = GetTickCount();
+        for (;;) {
+            std::pair<int, HWND> request{id, nullptr};
+            EnumWindows(
+                [](HWND hwnd, LPARAM param) -> BOOL {
+                    auto* r = reinterpret_cast<std::pair<int, HWND>*>(param);
+                    if (IsWindowVisible(hwnd) && ClassName(hwnd) == "#32770" && GetDlgItem(hwnd, r->first)) {
+                        r->second = hwnd;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&request));
+            if (request.second)
+                return "ok " + HwndText(request.second);
+            if (GetTickCount() - start >= timeout)
+                return "err notfound";
+            Sleep(20);
+        }
+    }
     if (command == "regdump") {
         std::string path;
         in >> path;

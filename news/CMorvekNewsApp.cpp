@@ -1,0 +1,34 @@
+// The news library's application object: socket start-up at load, the one news manager, the save at unload.
+#include "CMorvekNewsApp.h"
+
+#include "../framework/AfxSocket.h"
+
+namespace {
+CMorvekNewsApp theApp;
+}
+
+CMorvekNewsApp& NewsApp()
+{
+    return theApp;
+}
+
+CMorvekNewsApp::~CMorvekNewsApp()
+{
+    CleanUp();
+}
+
+BOOL CMorvekNewsApp::InitInstance()
+{
+    return CWinApp::InitInstance() && AfxSocketInit();
+}
+
+void CMorvekNewsApp::CleanUp()
+{
+    if (cleanedUp)
+        return;
+    if (manager) {
+        manager->SaveSettings();
+        manager.reset();
+    }
+    cleanedUp = 1;
+}

@@ -1,0 +1,53 @@
+// The news window: two pictures and up to six dated message lines as link labels.
+#include "CMorvekNewsDlg.h"
+
+#include "../framework/CDataExchange.h"
+#include "resource.h"
+
+CMorvekNewsDlg::CMorvekNewsDlg(CWnd* parent) : CDialog(IDD_NEWS, parent) {}
+
+void CMorvekNewsDlg::DoDataExchange(CDataExchange* pDX)
+{
+    for (int i = 0; i < LABEL_COUNT; ++i)
+        DDX_Control(pDX, IDC_NEWS_LABEL_FIRST + i, newsLabels[i]);
+}
+
+BOOL CMorvekNewsDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    const std::string linkTarget = AfxLoadString(IDS_LINK_TARGET);
+    RECT panel{};
+    ::GetWindowRect(GetDlgItem(IDC_NEWS_PANEL), &panel);
+    const int fitWidth = panel.right - panel.left + 100;
+
+    if (manager) {
+        // Lowest number at the bottom label, the rest upwards; never more than the six labels.
+        const std::vector<std::size_t> shown = manager->ShownIndices();
+        for (std::size_t position = shown.size(); position-- > 0;) {
+            const CNewsItem& item = manager->GetAt(shown[position]);
+            CLinkLabel& label = newsLabels[LABEL_COUNT - 1 - position];
+            label.ShowWindow(SW_SHOW);
+            // Measured in the label's window context, which holds the system's default font.
+            HDC dc = ::GetWindowDC(label.m_hWnd);
+            const std::string line = item.FormatLine(
+                [dc](const std::string& text, std::size_t length) {
+                    SIZE extent{};
+                    ::GetTextExtentPoint32A(dc, text.data(), static_cast<int>(length), &extent);
+                    return static_cast<int>(extent.cx);
+                },
+                fitWidth);
+            ::ReleaseDC(label.m_hWnd, dc);
+            label.SetWindowText(line);
+            label.SetTarget(linkTarget);
+            label.SetUnderlined(true);
+        }
+    }
+    UpdateData(false);
+    return TRUE;
+}
+
+void CMorvekNewsDlg::OnOK()
+{
+    UpdateData(true);
+    EndDialog(IDOK);
+}
