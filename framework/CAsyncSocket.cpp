@@ -13,13 +13,17 @@ constexpr const char* NOTIFY_CLASS = "AfxSocketNotifySink";
 struct ThreadSockets {
     HWND window = nullptr;
     std::map<SOCKET, CAsyncSocket*> sockets;
-    ~ThreadSockets()
-    {
-        if (window)
-            ::DestroyWindow(window);
-    }
 };
-thread_local ThreadSockets threadSockets;
+// A plain pointer: a thread_local object with a destructor would pin a library in memory
+// until the thread ends, so that unloading it would never run its exit work.
+thread_local ThreadSockets* threadState = nullptr;
+
+ThreadSockets& Mine()
+{
+    if (!threadState)
+        threadState = new ThreadSockets();
+    return *threadState;
+}
 
 // The notification window's class belongs to the module holding its procedure (a library too).
 HINSTANCE CodeModule()
@@ -33,9 +37,11 @@ HINSTANCE CodeModule()
 
 void CAsyncSocket::TermThread()
 {
-    if (threadSockets.window) {
-        ::DestroyWindow(threadSockets.window);
-        threadSockets.window = nullptr;
+    if (threadState) {
+        if (threadState->window)
+            ::DestroyWindow(threadState->window);
+        delete threadState;
+        threadState = nullptr;
     }
     ::UnregisterClassA(NOTIFY_CLASS, CodeModule());
 }
@@ -57,8 +63,9 @@ LRESULT CALLBACK CAsyncSocket::NotifyWindowProc(HWND hwnd, UINT message, WPARAM 
 
 void CAsyncSocket::Dispatch(SOCKET socket, LPARAM lParam)
 {
-    auto found = threadSockets.sockets.find(socket);
-    if (found == threadSockets.sockets.end())
+    ThreadSockets& mine = Mine();
+    auto found = mine.sockets.find(socket);
+    if (found == mine.sockets.end())
         return;  // closed or detached since the notification was posted
     CAsyncSocket* target = found->second;
     const int error = WSAGETSELECTERROR(lParam);
@@ -87,7 +94,7 @@ CAsyncSocket::~CAsyncSocket()
 
 bool CAsyncSocket::Attach(SOCKET socket, long events)
 {
-    ThreadSockets& mine = threadSockets;
+    ThreadSockets& mine = Mine();
     if (!mine.window) {
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = NotifyWindowProc;
@@ -176,9 +183,10 @@ SOCKET CAsyncSocket::Detach()
 {
     SOCKET s = m_hSocket;
     if (s != INVALID_SOCKET) {
-        if (threadSockets.window)
-            ::WSAAsyncSelect(s, threadSockets.window, 0, 0);
-        threadSockets.sockets.erase(s);
+        ThreadSockets& mine = Mine();
+        if (mine.window)
+            ::WSAAsyncSelect(s, mine.window, 0, 0);
+        mine.sockets.erase(s);
     }
     m_hSocket = INVALID_SOCKET;
     return s;

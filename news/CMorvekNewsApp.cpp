@@ -22,6 +22,15 @@ BOOL CMorvekNewsApp::InitInstance()
     return CWinApp::InitInstance() && AfxSocketInit();
 }
 
+int CMorvekNewsApp::ExitInstance()
+{
+    // The unload work runs here, in the library's detach, while the socket layer and the
+    // resources are still there; the destructor then finds it done.
+    CleanUp();
+    AfxSocketTerm();
+    return CWinApp::ExitInstance();
+}
+
 void CMorvekNewsApp::CleanUp()
 {
     if (cleanedUp)

@@ -11,6 +11,8 @@ public:
     ~CMorvekNewsApp() override;
 
     BOOL InitInstance() override;
+    // Runs when the library is unloaded: the save, then the socket layer is released.
+    int ExitInstance() override;
     // Saves and drops the manager once, whichever way the library goes away.
     void CleanUp();
 

@@ -18,6 +18,14 @@ done
 echo "== Windows tests under wine64"
 export LC_ALL=pl_PL.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=$(mktemp -d /tmp/vextor-wintests.XXXXXX)
+# One private X display for every test that opens a window.
+for n in $(seq 90 130); do [ -e /tmp/.X$n-lock ] || { display=:$n; break; }; done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+news_server=""
+trap 'kill $news_server 2>/dev/null || true; /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
+export DISPLAY=$display
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 # The news server for the fetch tests: one mode per port from NEWS_SERVER_PORT on.
 export NEWS_SERVER_PORT=$(/usr/bin/python3 -c '
 import socket
@@ -30,7 +38,6 @@ for base in range(17700, 40000, 10):
     break')
 /usr/bin/python3 tools/news_server.py --port "$NEWS_SERVER_PORT" >/dev/null &
 news_server=$!
-trap 'kill $news_server 2>/dev/null || true; /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
 /usr/bin/python3 -c '
 import socket, sys, time
 deadline = time.monotonic() + 20
@@ -45,6 +52,5 @@ while True:
 /usr/lib/wine/wine64 build/x86_64/win_tests.exe
 
 echo "== end-to-end tests"
-export VEXTOR_OWN_DISPLAY=1
 cd tests/e2e
 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$@"

@@ -54,6 +54,8 @@ std::string Run(const std::string& command)
     if (verb == "unload") {
         const bool freed = host.library && FreeLibrary(host.library);
         host.library = nullptr;
+        if (freed && GetModuleHandleA("MorvekNews.dll"))
+            return "still-loaded";
         return freed ? "ok" : "failed";
     }
     const char* names[][2] = {{"init", "MorvekNewsInit"},   {"close", "MorvekNewsClose"},

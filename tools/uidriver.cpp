@@ -284,6 +284,8 @@ std::string Handle(const std::string& line)
     }
     if (command == "enabled")
         return IsWindowEnabled(control) ? "ok 1" : "ok 0";
+    if (command == "ctlvisible")
+        return (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) ? "ok 1" : "ok 0";
     if (command == "checked")
         return "ok " + std::to_string(Send(control, BM_GETCHECK, 0, 0));
     if (command == "getsel")

@@ -150,6 +150,14 @@ class UiDriver:
     def key(self, hwnd, control, vk):
         self.ok("key", hwnd, control, vk)
 
+    def control_visible(self, hwnd, control):
+        return self.ok("ctlvisible", hwnd, control)[0] == "1"
+
+    def find_with_control(self, control, timeout_ms=10000):
+        """A visible dialog holding the control: for windows without a title."""
+        answer = self.ask("findctl", control, timeout_ms)
+        return answer.split()[1] if answer.startswith("ok") else None
+
     def visible(self, hwnd):
         return self.ok("visible", hwnd)[0] == "1"
 

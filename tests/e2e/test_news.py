@@ -1,0 +1,223 @@
+"""The news library through a host program: init and fetch, the news window, the flag, the
+configuration dialog and the save at unload, driven as a user would."""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import time
+
+import pytest
+
+from conftest import REG_DWORD, REG_SZ, dword, free_port, sz
+from wineenv import BUILD, wait_for
+
+NEWS_KEY = "Software\\Morvek Sp. z o.o.\\MorvekNews\\Settings"
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+OK, CANCEL, PANEL, PORT_FIELD, ADDRESS_FIELD, DONT_SHOW = 1, 2, 2004, 1032, 2005, 2003
+LABELS = range(11240, 11246)
+VK_RETURN, VK_ESCAPE = 0x0D, 0x1B
+REG_QWORD = 11
+SAMPLE = ["2006.03.01: Nowa wersja programu konfiguracyjnego",
+          "2006.04.12: Aktualizacja oprogramowania centrali",
+          "2006.05.20: Zapraszamy na szkolenie dla instalatorów"]
+
+
+@pytest.fixture(autouse=True)
+def empty_news_registry(driver):
+    driver.delete_key("Software\\Morvek Sp. z o.o.\\MorvekNews")
+
+
+@pytest.fixture(scope="module")
+def news_port():
+    port = free_port()
+    server = subprocess.Popen([sys.executable, os.path.join(ROOT, "tools", "news_server.py"), "--port", str(port),
+                               "--modes", "serve"], stdout=subprocess.PIPE, text=True)
+    assert server.stdout.readline().startswith("serve")
+    yield port
+    server.terminate()
+    server.wait(10)
+
+
+def point_at_server(driver, port):
+    driver.set_value(NEWS_KEY, "Adres IP serwera", REG_SZ, sz("127.0.0.1"))
+    driver.set_value(NEWS_KEY, "Port serwera", REG_DWORD, dword(port))
+
+
+class Host:
+    """tools/newshost.exe running a list of export calls; its answers come line by line."""
+
+    def __init__(self, wine, workdir, commands, extra_env=None):
+        shutil.copy(os.path.join(BUILD, "MorvekNews.dll"), workdir)
+        shutil.copy(os.path.join(BUILD, "newshost.exe"), workdir)
+        self.out = os.path.join(workdir, "answers.txt")
+        if os.path.exists(self.out):
+            os.remove(self.out)
+        # Commands go on the command line; the answers file is relative to the working directory.
+        env = dict(wine.env)
+        env.update(extra_env or {})
+        self.proc = subprocess.Popen(["/usr/lib/wine/wine64", os.path.join(workdir, "newshost.exe"), "--out",
+                                      "answers.txt"] + commands, cwd=workdir, env=env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+
+    def answers(self):
+        if not os.path.exists(self.out):
+            return []
+        with open(self.out, encoding="cp1250") as f:
+            return [line.strip() for line in f if line.strip()]
+
+    def answer(self, count, timeout=30):
+        """The count-th answer (1-based), once it is there."""
+        wait_for(lambda: len(self.answers()) >= count, timeout, f"answer {count} of the host")
+        return self.answers()[count - 1]
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+        self.proc.wait(15)
+
+
+@pytest.fixture
+def host(wine, tmp_path):
+    started = []
+
+    def start(*commands, extra_env=None):
+        h = Host(wine, str(tmp_path), list(commands), extra_env)
+        started.append(h)
+        return h
+
+    yield start
+    for h in started:
+        h.stop()
+
+
+def news_window(driver):
+    window = driver.find_with_control(PANEL, 20000)
+    assert window, "news window did not appear"
+    return window
+
+
+def test_due_window_then_nothing_new_and_the_save_at_unload(driver, host, news_port):
+    point_at_server(driver, news_port)
+    started = int(time.time())
+    h = host("load", "init", "show:0", "show:0", "get", "close", "unload")
+    assert h.answer(2) == "init 0"
+    window = news_window(driver)
+    assert [driver.control_visible(window, i) for i in LABELS] == [False, False, False, True, True, True]
+    assert [driver.text(window, i) for i in (11243, 11244, 11245)] == SAMPLE[::-1]
+    assert driver.click(window, OK)
+    assert h.answer(3) == "show:0 0"
+    assert h.answer(4) == "show:0 1"  # nothing above what was just shown
+    assert h.answer(5) == "get 0"
+    assert h.answer(6) == "close 0"
+    assert h.answer(7) == "unload ok"
+
+    stored = driver.registry(NEWS_KEY)
+    assert stored["Ilość wiadomości"] == (REG_DWORD, dword(3))
+    assert stored["Niepokazuj wiadomości"] == (REG_DWORD, dword(0))
+    kind, data = stored["Data ostatniej prezentacji"]
+    assert kind == REG_QWORD and struct.unpack("<q", data)[0] >= started
+    third = driver.registry(NEWS_KEY + "\\2")
+    assert third["Indeks wiadomości"] == (REG_DWORD, dword(3))
+    assert third["Wiadomość"] == (REG_SZ, sz(SAMPLE[2].split(": ", 1)[1]))
+
+
+def test_first_run_shows_stored_messages_and_escape_answers_1(driver, host):
+    # No server address stored: the first run; the default host cannot be reached.
+    driver.set_value(NEWS_KEY, "Ilość wiadomości", REG_DWORD, dword(1))
+    driver.set_value(NEWS_KEY + "\\0", "Indeks wiadomości", REG_DWORD, dword(0))
+    driver.set_value(NEWS_KEY + "\\0", "Data wiadomości", REG_QWORD, struct.pack("<q", 1141171200))
+    driver.set_value(NEWS_KEY + "\\0", "Wiadomość", REG_SZ, sz("Zapisana wiadomość"))
+    h = host("load", "init", "show:0", "unload")
+    assert h.answer(2) == "init 0"
+    window = news_window(driver)
+    assert driver.text(window, 11245).endswith(": Zapisana wiadomość")
+    assert not driver.control_visible(window, 11244)
+    driver.key(window, OK, VK_ESCAPE)
+    assert h.answer(3) == "show:0 1"
+    assert driver.registry(NEWS_KEY)["Adres IP serwera"][0] == REG_SZ
+
+
+def test_flag_suppresses_but_force_shows_and_enter_answers_0(driver, host, news_port):
+    point_at_server(driver, news_port)
+    h = host("load", "init", "set:1", "get", "show:0", "show:1", "set:5", "get", "unload")
+    assert h.answer(3) == "set:1 1"
+    assert h.answer(4) == "get 1"
+    assert h.answer(5) == "show:0 1"
+    window = news_window(driver)
+    driver.key(window, OK, VK_RETURN)
+    assert h.answer(6) == "show:1 0"
+    assert h.answer(7) == "set:5 5"
+    assert h.answer(8) == "get 5"
+    assert h.answer(9) == "unload ok"
+    assert driver.registry(NEWS_KEY)["Niepokazuj wiadomości"] == (REG_DWORD, dword(5))
+
+
+def test_configuration_dialog(driver, host, news_port):
+    point_at_server(driver, news_port)
+    h = host("load", "init", "config", "config", "config", "get", "unload")
+    assert h.answer(2) == "init 0"
+
+    # Port "0070", an address with blanks, the check box: all stored at OK.
+    dialog = driver.find("Konfiguracja serwera", 20000)
+    assert driver.text(dialog, PORT_FIELD) == str(news_port)
+    driver.set_text(dialog, PORT_FIELD, "0070")
+    driver.set_text(dialog, ADDRESS_FIELD, "  serwer z odstępami ")
+    driver.click(dialog, DONT_SHOW)
+    driver.click(dialog, OK)
+    assert h.answer(3) == "config 0"
+    stored = driver.registry(NEWS_KEY)
+    assert stored["Port serwera"] == (REG_DWORD, dword(70))
+    assert stored["Adres IP serwera"] == (REG_SZ, sz("  serwer z odstępami "))
+    assert stored["Niepokazuj wiadomości"] == (REG_DWORD, dword(1))
+
+    # Cancel after edits changes nothing.
+    dialog = driver.find("Konfiguracja serwera", 20000)
+    driver.set_text(dialog, ADDRESS_FIELD, "inny")
+    driver.click(dialog, CANCEL)
+    assert h.answer(4) == "config 1"
+    assert driver.registry(NEWS_KEY)["Adres IP serwera"] == (REG_SZ, sz("  serwer z odstępami "))
+
+    dialog = driver.find("Konfiguracja serwera", 20000)
+    driver.click(dialog, CANCEL)
+    assert h.answer(5) == "config 1"
+    assert h.answer(6) == "get 1"
+
+
+def test_a_stored_five_digit_port_cannot_be_confirmed(driver, host):
+    driver.set_value(NEWS_KEY, "Adres IP serwera", REG_SZ, sz("127.0.0.1"))
+    driver.set_value(NEWS_KEY, "Port serwera", REG_DWORD, dword(12345))
+    h = host("load", "init", "config", "unload")
+    dialog = driver.find("Konfiguracja serwera", 30000)
+    assert driver.text(dialog, PORT_FIELD) == "12345"
+    driver.post_click(dialog, OK)
+    box = driver.message_box()
+    assert box and box[2] == "Please enter no more than 4 characters." and box[1] == "MorvekNews"
+    driver.click(box[0], OK)
+    wait_for(lambda: driver.focus(dialog) == (PORT_FIELD, 0, 5), what="focus on the port field")
+    assert driver.visible(dialog)
+    assert driver.registry(NEWS_KEY)["Port serwera"] == (REG_DWORD, dword(12345))
+
+    # One digit less and OK stores the four-digit port.
+    driver.set_text(dialog, PORT_FIELD, "1234")
+    driver.click(dialog, OK)
+    assert h.answer(3) == "config 0"
+    assert driver.registry(NEWS_KEY)["Port serwera"] == (REG_DWORD, dword(1234))
+
+
+def test_calls_before_init_are_safe(driver, host):
+    h = host("load", "show:0", "show:1", "config", "get", "set:1", "get", "close", "unload")
+    assert h.answer(2) == "show:0 1"
+    assert h.answer(3) == "show:1 1"
+    assert h.answer(4) == "config 1"
+    assert h.answer(5) == "get 0"
+    assert h.answer(6) == "set:1 1"
+    assert h.answer(7) == "get 1"
+    assert h.answer(8) == "close 0"
+    assert h.answer(9) == "unload ok"
+    assert driver.registry(NEWS_KEY)["Niepokazuj wiadomości"] == (REG_DWORD, dword(1))
+
+
+def test_without_windows_sockets_the_library_does_not_load(host):
+    h = host("load", extra_env={"AFX_TEST_WINSOCK_REQUEST": "2.2"})
+    assert h.answer(1).startswith("load failed")
