@@ -396,18 +396,14 @@ void CControlPanelDlg::StartEngine()
 
 void CControlPanelDlg::StopEngine()
 {
-    StopSerialLine();
-    CloseLogFile();
-    if (logToTcp)
-        logLink.Close();
-    dataConnection.Disconnect();
-    dataListener.Close();
+    ExitShutdown();
     listening = 0;
     cfgConnection.Disconnect();
     cfgListener.Close();
     ShowIdleLook();
 }
 
+// The serial line, the log and the data side; the configuration side closes with the window.
 void CControlPanelDlg::ExitShutdown()
 {
     StopSerialLine();
