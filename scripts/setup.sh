@@ -14,6 +14,7 @@ command -v localedef >/dev/null && [ -d /usr/share/i18n/locales ] || need+=(loca
 command -v xwd >/dev/null || need+=(x11-apps)
 command -v convert >/dev/null || need+=(imagemagick)
 command -v g++ >/dev/null || need+=(g++)
+command -v nc >/dev/null || need+=(netcat-openbsd)  # for talking to the demo
 
 if [ ${#need[@]} -gt 0 ]; then
   SUDO=""
