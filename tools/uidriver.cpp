@@ -263,6 +263,18 @@ std::string Handle(const std::string& line)
     HWND control = GetDlgItem(window, id);
     if (!control)
         return "err nocontrol";
+    if (command == "clicks") {
+        // Several clicks in quick succession, as a hurried user makes them; answers how many landed.
+        int count = 0, landed = 0;
+        in >> count;
+        for (int i = 0; i < count; ++i) {
+            if (IsWindowEnabled(control) && IsWindowVisible(control) && IsWindowEnabled(window)) {
+                Send(control, BM_CLICK, 0, 0);
+                ++landed;
+            }
+        }
+        return "ok " + std::to_string(landed);
+    }
     if (command == "click" || command == "postclick") {
         // Mouse input never reaches a disabled or hidden control, nor one in a disabled window.
         if (!IsWindowEnabled(control) || !IsWindowVisible(control) || !IsWindowEnabled(window))
