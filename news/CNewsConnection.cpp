@@ -78,18 +78,26 @@ int CNewsConnection::OneAttempt()
     return 1;
 }
 
-int CNewsConnection::WaitForConnect()
+int CNewsConnection::WaitForSocketEvent(HANDLE event, DWORD sliceMs)
 {
     const std::int64_t start = NowMs();
     for (;;) {
-        if (WaitForEventOrMessage(socket->connectEvent.Handle(), 10))
-            return socket->lastError == 0 ? 1 : 0;
+        if (WaitForEventOrMessage(event, sliceMs))
+            return 1;
         DispatchOneMessage();
         if (NowMs() - start > timeout)
             return -2;
         if (socket->closed)
             return -3;
     }
+}
+
+int CNewsConnection::WaitForConnect()
+{
+    const int result = WaitForSocketEvent(socket->connectEvent.Handle(), 10);
+    if (result < 0)
+        return result;
+    return socket->lastError == 0 ? 1 : 0;
 }
 
 int CNewsConnection::ConnectWithRetries()
@@ -122,16 +130,8 @@ int CNewsConnection::WaitForData()
         return -3;
     if (socket->Count() > 0)
         return socket->Count();
-    const std::int64_t start = NowMs();
-    for (;;) {
-        if (WaitForEventOrMessage(socket->dataEvent.Handle(), 100))
-            return socket->Count();
-        DispatchOneMessage();
-        if (NowMs() - start > timeout)
-            return -2;
-        if (socket->closed)
-            return -3;
-    }
+    const int result = WaitForSocketEvent(socket->dataEvent.Handle(), 100);
+    return result < 0 ? result : socket->Count();
 }
 
 int CNewsConnection::ReadAll()

@@ -29,6 +29,9 @@ public:
 private:
     int OneAttempt();
     int WaitForConnect();
+    // Sleeps on the event in slices, handling one message per slice: 1 when it came,
+    // -2 after the time-out, -3 once the server closed.
+    int WaitForSocketEvent(HANDLE event, DWORD sliceMs);
     void Disconnect();
     // Handles at most one queued message of this thread, as a modal wait would.
     void DispatchOneMessage();

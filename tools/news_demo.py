@@ -14,7 +14,7 @@ import subprocess
 import sys
 import tempfile
 
-from wineenv import BUILD, UiDriver, WineSession, hexed, wait_for
+from wineenv import BUILD, UiDriver, WineSession, hexed
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 NEWS_KEY = "Software\\Morvek Sp. z o.o.\\MorvekNews\\Settings"

@@ -233,8 +233,7 @@ std::string Handle(const std::string& line)
         DWORD thread = GetWindowThreadProcessId(window, nullptr);
         if (!GetGUIThreadInfo(thread, &info) || !info.hwndFocus)
             return "ok 0 0 0";
-        DWORD start = 0, end = 0;
-        Send(info.hwndFocus, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        // Asked without pointers: the answer comes packed, nothing is written across processes.
         LRESULT packed = Send(info.hwndFocus, EM_GETSEL, 0, 0);
         return "ok " + std::to_string(GetDlgCtrlID(info.hwndFocus)) + " " + std::to_string(LOWORD(packed)) + " " +
                std::to_string(HIWORD(packed));

@@ -1,7 +1,6 @@
 """The traffic log: the file's entries byte for byte, truncation at Listen, the receiver's copy, failures."""
 import os
 import socket
-import threading
 
 import pytest
 
