@@ -3,4 +3,4 @@
 
 #include "resource.h"
 
-CAboutDlg::CAboutDlg(CWnd* parent) : CDialog(IDD_ABOUTBOX, parent) {}
+CAboutDlg::CAboutDlg(CWnd* parentWindow) : CDialog(IDD_ABOUTBOX, parentWindow) {}

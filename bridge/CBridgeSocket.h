@@ -1,12 +1,9 @@
-// The bridge's socket: its role, connection state, buffer-free event and pending buffer.
+// The bridge's socket: its role, its connection state and the owner its notifications go to.
 #pragma once
-#include <atomic>
 #include <cstdint>
 
 #include "../framework/CAsyncSocket.h"
-#include "../framework/CEvent.h"
-
-class CControlPanelDlg;
+#include "IBridgeSocketOwner.h"
 
 enum : int {
     ROLE_DATA_LISTENER = 0,
@@ -19,25 +16,20 @@ enum : int {
 
 class CBridgeSocket : public CAsyncSocket {
 public:
-    static constexpr std::uint32_t PENDING_SIZE = 2000;
+    // The most a client's receive takes at once.
     static constexpr std::uint32_t CHUNK_SIZE = 1020;
 
-    CBridgeSocket() = default;
-
-    void OnReceive(int errorCode) override;
-    void OnAccept(int errorCode) override;
-    void OnClose(int errorCode) override;
+    void OnReceive(int) override;
+    void OnAccept(int) override;
+    void OnClose(int) override;
 
     // Closes the client's handle and forgets the client (a waiting receive included).
     void Disconnect();
 
-    int role = -1;                    // UI thread
-    int connected = 0;                // UI thread
-    int inReceive = 0;                // UI thread
-    bool receiveWaiting = false;      // UI thread: a receive notification waits for the buffer or the line
-    CEvent bufferFree{true, false};   // taken by the UI thread, signalled by whoever empties the buffer
-    std::uint8_t pending[PENDING_SIZE] = {};
-    // Written by the UI thread after the bytes it covers; the worker shortens it after writing them.
-    std::atomic<std::uint32_t> pendingCount{0};
-    CControlPanelDlg* owner = nullptr;  // UI thread
+    // Window thread only.
+    int role = -1;
+    bool connected = false;
+    // A receive notification found the way to the line busy; it is retried when the way frees.
+    bool receiveWaiting = false;
+    IBridgeSocketOwner* owner = nullptr;
 };

@@ -1,35 +1,23 @@
 // The bridge's control panel: settings fields, enabling rules, model presets, Listen/Stop, tray icon.
 #pragma once
-#include <atomic>
-#include <cstdint>
-#include <memory>
+#include <initializer_list>
 #include <string>
 
 #include "../framework/CDialog.h"
-#include "../framework/CEvent.h"
-#include "../framework/CFile.h"
-#include "../framework/CHandle.h"
-#include "../framework/CWinThread.h"
+#include "../framework/CTrayIcon.h"
+#include "BridgeEngine.h"
 #include "BridgeSettings.h"
-#include "CBridgeSocket.h"
+#include "IBridgeView.h"
 
 // Tray icon callback message.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 2;
-// The serial worker's hand-overs to the window thread.
-constexpr UINT WM_SERIAL_WRITTEN = 103;
-constexpr UINT WM_EXCHANGE_DATA = 104;
-// Posted by the worker when the data connection's buffer is free again.
-constexpr UINT WM_RESUME_RECEIVE = WM_APP + 1;
 
-class CControlPanelDlg : public CDialog {
+// The window only: what it shows and what its controls do. The bridge itself is the engine.
+class CControlPanelDlg : public CDialog, private IBridgeView {
 public:
-    explicit CControlPanelDlg(BridgeSettings& settings);
-    ~CControlPanelDlg() override;
+    explicit CControlPanelDlg(BridgeSettings& appSettings);
 
-    void AddTrayIcon() const;
-    void RemoveTrayIcon() const;
-
-    // Panel fields, exchanged with the controls (UI thread only).
+    // Panel fields, exchanged with the controls (window thread only); the flags are check states.
     int com1Selected = 0;
     int com2Selected = 0;
     int logToFile = 0;
@@ -42,25 +30,6 @@ public:
     int manualParameters = 1;
     std::string statusText;
     bool windowShown = true;
-
-    // Engine: serial line.
-    void OpenSerialPort(int portNumber);
-    void ApplySerialSettings(int speedIndex);
-    static UINT SerialWorker(void* parameter);
-    LRESULT OnSerialWritten(WPARAM, LPARAM count);
-    void StopSerialLine();
-    void ChangeLineSpeed(DWORD rate);
-
-    // Engine: sockets (called by CBridgeSocket on the UI thread).
-    bool CanTakeChunk(const CBridgeSocket& socket) const;
-    void OnSocketAccept(CBridgeSocket& listener);
-    void OnSocketReceive(CBridgeSocket& socket);
-    void OnSocketClose(CBridgeSocket& socket);
-    LRESULT OnExchangeData(WPARAM, LPARAM);
-
-    // Engine: traffic log.
-    void OpenLogFile();
-    void ConnectLogReceiver();
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -82,61 +51,29 @@ protected:
     void OnPaint();
     HICON OnQueryDragIcon() const { return icon; }
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnExchangeData(WPARAM, LPARAM) { return engine.OnExchangeData(); }
+    LRESULT OnResumeReceive(WPARAM, LPARAM) { return engine.OnResumeReceive(); }
 
     DECLARE_MESSAGE_MAP(CControlPanelDlg)
 
 private:
+    // What the engine shows through the panel.
+    void ShowStatus(const std::string& text) override;
+    void ShowSpeed(int speedIndex) override;
+    void Lock(ControlGroup group) override;
+    void ShowError(const std::string& text) override { AfxMessageBox(text, MB_OK); }
+
     void FillLists() const;
     void ApplyManualRule() const;
     void ApplyLogRules() const;
-    void ShowListeningLook() const;
     void ShowIdleLook() const;
     void HideToTray();
+    BridgeOptions Options() const;
     void CopyPanelToSettings();
     void EnableItems(std::initializer_list<int> ids, bool enable) const;
 
-    void StartEngine();
-    void StopEngine();
-    void ExitShutdown();
-    void CloseLogFile();
-    void WriteLogEntry(const std::string& prefix, const void* data = nullptr, size_t length = 0);
-    void ParseConfigRecords(CBridgeSocket& socket);
-    LRESULT OnResumeReceive(WPARAM, LPARAM);
-    bool WorkerRuns() const { return worker != nullptr; }
-    void PauseWorker();
-    void ResumeWorker();
-    void WaitForWorker(const std::atomic<int>& flag, int value);
-    bool EngineBusy() const { return serialWaits > 0; }
-
     BridgeSettings& settings;
     HICON icon;
-    int listening = 0;  // UI thread only
-
-    // Sockets (UI thread only).
-    CBridgeSocket dataConnection;
-    CBridgeSocket logLink;
-    CBridgeSocket dataListener;
-    CBridgeSocket cfgListener;
-    CBridgeSocket cfgConnection;
-
-    // Serial line. The port is opened before the worker starts and closed after it stopped,
-    // so the worker may use it without further agreement.
-    CHandle port;
-    DCB lineSettings{};              // UI thread
-    COMMTIMEOUTS timeouts{};         // UI thread
-    CWinThread* worker = nullptr;    // UI thread: the running worker, never dereferenced
-    HWND workerTarget = nullptr;     // written before the worker starts, then read by it
-    std::atomic<int> runFlag{0};         // UI thread clears it to stop the worker
-    std::atomic<int> aliveFlag{0};       // the worker clears it when it leaves its loop
-    std::atomic<int> pauseRequest{0};    // UI thread -> worker
-    std::atomic<int> pauseAcknowledged{0};  // worker -> UI thread
-    CEvent workerSignal{false, false};   // the worker changed alive or pause acknowledged
-    CEvent resumeSignal{false, false};   // the UI thread dropped the pause request
-    int serialWaits = 0;             // UI thread: nesting of waits for the worker
-    std::uint8_t exchangeBuffer[2000] = {};  // filled by the worker, emptied by OnExchangeData
-    std::atomic<std::uint32_t> exchangeCount{0};
-
-    // Traffic log (UI thread only).
-    std::unique_ptr<CFile> logFile;
-
+    CTrayIcon trayIcon;
+    BridgeEngine engine{*this};
 };

@@ -10,7 +10,7 @@ struct ModelRow {
     int stopBitsCode;
 };
 
-constexpr ModelRow kModels[ModelPreset::MODEL_COUNT] = {
+constexpr ModelRow MODELS[ModelPreset::MODEL_COUNT] = {
     {"Morvek MK-4", 4800, 2},     {"Morvek MK-8", 4800, 2},    {"Morvek MK-16", 4800, 2},
     {"Morvek Duet", 7200, 0},     {"Morvek Orbita", 19200, 2}, {"Morvek Orbita+", 19200, 2},
     {"Morvek Nova", 56000, 0},    {"Morvek Mini 2", 2400, 0},  {"Morvek Mini 4", 2400, 0},
@@ -20,7 +20,7 @@ constexpr ModelRow kModels[ModelPreset::MODEL_COUNT] = {
 
 const char* ModelPreset::ModelName(int position)
 {
-    return position >= 0 && position < MODEL_COUNT ? kModels[position].name : nullptr;
+    return position >= 0 && position < MODEL_COUNT ? MODELS[position].name : nullptr;
 }
 
 std::optional<ModelPreset> ModelPreset::ForModel(int position)
@@ -28,8 +28,8 @@ std::optional<ModelPreset> ModelPreset::ForModel(int position)
     if (position < 0 || position >= MODEL_COUNT)
         return std::nullopt;
     ModelPreset preset;
-    preset.speedIndex = SerialEncodings::SpeedIndexOf(kModels[position].baud);
+    preset.speedIndex = SerialEncodings::SpeedIndexOf(MODELS[position].baud);
     preset.parityIndex = SerialEncodings::ParityIndexOf(0);
-    preset.stopBitsIndex = SerialEncodings::StopBitsIndexOf(kModels[position].stopBitsCode);
+    preset.stopBitsIndex = SerialEncodings::StopBitsIndexOf(MODELS[position].stopBitsCode);
     return preset;
 }

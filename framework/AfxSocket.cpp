@@ -6,19 +6,14 @@
 #include "Afx.h"
 #include "CAsyncSocket.h"
 
+// The version asked for. Only a test build asks for another one, to see the refusal that
+// follows; the programs as shipped always ask for 1.1.
+#ifndef AFX_WINSOCK_REQUEST
+#define AFX_WINSOCK_REQUEST MAKEWORD(1, 1)
+#endif
+
 namespace {
 bool socketsStarted = false;  // UI thread only
-
-// Test seam: AFX_TEST_WINSOCK_REQUEST="2.2" asks for another version, which the
-// exact-version check then refuses, so the failure path runs on a healthy system.
-WORD RequestedVersion()
-{
-    const char* request = std::getenv("AFX_TEST_WINSOCK_REQUEST");
-    int major = 1, minor = 1;
-    if (request && std::sscanf(request, "%d.%d", &major, &minor) == 2)
-        return MAKEWORD(major, minor);
-    return MAKEWORD(1, 1);
-}
 }
 
 bool AfxSocketInit()
@@ -26,7 +21,7 @@ bool AfxSocketInit()
     if (socketsStarted)
         return true;
     WSADATA data{};
-    if (::WSAStartup(RequestedVersion(), &data) != 0)
+    if (::WSAStartup(AFX_WINSOCK_REQUEST, &data) != 0)
         return false;
     if (data.wVersion != MAKEWORD(1, 1)) {
         ::WSACleanup();

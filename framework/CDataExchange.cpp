@@ -3,7 +3,7 @@
 
 #include "CDialog.h"
 #include "CUserException.h"
-#include "DialogInteger.h"
+#include "../common/IntegerText.h"
 
 HWND CDataExchange::PrepareCtrl(int id)
 {
@@ -33,14 +33,14 @@ void DDX_Text(CDataExchange* pDX, int id, int& value)
 {
     HWND control = pDX->PrepareEditCtrl(id);
     if (pDX->m_bSaveAndValidate) {
-        auto parsed = DialogInteger::Parse(pDX->m_pDlgWnd->GetWindowText(control));
+        auto parsed = IntegerText::Parse(pDX->m_pDlgWnd->GetWindowText(control));
         if (!parsed) {
             AfxMessageBox(AFX_INVALID_INTEGER_TEXT, MB_OK | MB_ICONEXCLAMATION);
             pDX->Fail();
         }
         value = *parsed;
     } else {
-        ::SetWindowTextA(control, DialogInteger::Format(value).c_str());
+        ::SetWindowTextA(control, IntegerText::Format(value).c_str());
     }
 }
 

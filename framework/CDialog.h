@@ -6,7 +6,7 @@ class CDataExchange;
 
 class CDialog : public CWnd {
 public:
-    explicit CDialog(UINT templateId, CWnd* parent = nullptr) : templateId(templateId), parent(parent) {}
+    explicit CDialog(UINT dialogTemplate, CWnd* parentWindow = nullptr) : templateId(dialogTemplate), parent(parentWindow) {}
 
     // Runs the dialog's own modal loop; returns the EndDialog result, or -1 when it cannot be created.
     virtual INT_PTR DoModal();

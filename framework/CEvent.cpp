@@ -4,13 +4,8 @@
 #include "CException.h"
 
 CEvent::CEvent(bool initiallySignalled, bool manualReset)
-    : handle(::CreateEventA(nullptr, manualReset ? TRUE : FALSE, initiallySignalled ? TRUE : FALSE, nullptr))
 {
-    if (!handle)
+    handle.Reset(::CreateEventA(nullptr, manualReset ? TRUE : FALSE, initiallySignalled ? TRUE : FALSE, nullptr));
+    if (!handle.IsValid())
         throw CException("Brak zasobów systemowych.");
-}
-
-CEvent::~CEvent()
-{
-    ::CloseHandle(handle);
 }

@@ -6,15 +6,10 @@
 CFile::CFile(const std::string& name, unsigned openFlags) : fileName(name)
 {
     const DWORD disposition = (openFlags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
-    handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    handle.Reset(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.IsValid())
         throw CFileException(CFileException::CREATE_FAILED, name, ::GetLastError());
-}
-
-CFile::~CFile()
-{
-    Close();
 }
 
 void CFile::Write(const void* data, size_t length)
@@ -23,18 +18,10 @@ void CFile::Write(const void* data, size_t length)
     while (length > 0) {
         DWORD written = 0;
         const DWORD chunk = length > 0x10000000 ? 0x10000000 : static_cast<DWORD>(length);
-        if (handle == INVALID_HANDLE_VALUE || !::WriteFile(handle, bytes, chunk, &written, nullptr) || written == 0)
+        if (!handle.IsValid() || !::WriteFile(handle.Get(), bytes, chunk, &written, nullptr) || written == 0)
             throw CFileException(CFileException::WRITE_FAILED, fileName,
-                                 handle == INVALID_HANDLE_VALUE ? ERROR_INVALID_HANDLE : ::GetLastError());
+                                 handle.IsValid() ? ::GetLastError() : ERROR_INVALID_HANDLE);
         bytes += written;
         length -= written;
-    }
-}
-
-void CFile::Close()
-{
-    if (handle != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(handle);
-        handle = INVALID_HANDLE_VALUE;
     }
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Afx.h"
+#include "CHandle.h"
 
 class CFile {
 public:
@@ -10,15 +11,12 @@ public:
 
     // modeCreate truncates an existing file; no share flags: nobody else may open it meanwhile.
     CFile(const std::string& fileName, unsigned openFlags);
-    ~CFile();
-    CFile(const CFile&) = delete;
-    CFile& operator=(const CFile&) = delete;
 
     // Every byte reaches the system before Write returns; a short or failed write throws.
     void Write(const void* data, size_t length);
-    void Close();
+    void Close() { handle.Close(); }
 
 private:
-    HANDLE handle;
+    CHandle handle;
     std::string fileName;
 };

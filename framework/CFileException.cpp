@@ -9,7 +9,7 @@ std::string Describe(CFileException::Cause cause, const std::string& fileName, u
 }
 }
 
-CFileException::CFileException(Cause cause, const std::string& fileName, unsigned long systemError)
-    : CException(Describe(cause, fileName, systemError)), cause(cause), fileName(fileName), systemError(systemError)
+CFileException::CFileException(Cause failure, const std::string& name, unsigned long error)
+    : CException(Describe(failure, name, error)), cause(failure), fileName(name), systemError(error)
 {
 }

@@ -1,8 +1,6 @@
 // The application object: its name, the registry profile, instance start-up and the main window.
 #include "CWinApp.h"
 
-#include <vector>
-
 #include "CRegKey.h"
 #include "CWnd.h"
 
@@ -87,13 +85,8 @@ int CWinApp::GetProfileInt(const char* section, const char* entry, int defaultVa
     CRegKey key;
     if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
         return defaultValue;
-    DWORD type = 0;
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof value)
-        return defaultValue;
-    return static_cast<int>(value);
+    const auto value = key.QueryDWORD(entry);
+    return value ? static_cast<int>(*value) : defaultValue;
 }
 
 std::string CWinApp::GetProfileString(const char* section, const char* entry, const char* defaultValue) const
@@ -101,32 +94,19 @@ std::string CWinApp::GetProfileString(const char* section, const char* entry, co
     CRegKey key;
     if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
         return defaultValue;
-    DWORD type = 0;
-    DWORD size = 0;
-    if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
-        return defaultValue;
-    std::vector<char> data(size + 1, '\0');
-    if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-        ERROR_SUCCESS)
-        return defaultValue;
-    return std::string(data.data());
+    return key.QueryString(entry).value_or(defaultValue);
 }
 
 bool CWinApp::WriteProfileInt(const char* section, const char* entry, int value) const
 {
     CRegKey key;
-    if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_WRITE) != ERROR_SUCCESS)
-        return false;
-    DWORD data = static_cast<DWORD>(value);
-    return ::RegSetValueExA(key.Get(), entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) ==
-           ERROR_SUCCESS;
+    return key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_WRITE) == ERROR_SUCCESS &&
+           key.SetDWORD(entry, static_cast<DWORD>(value)) == ERROR_SUCCESS;
 }
 
 bool CWinApp::WriteProfileString(const char* section, const char* entry, const std::string& value) const
 {
     CRegKey key;
-    if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_WRITE) != ERROR_SUCCESS)
-        return false;
-    return ::RegSetValueExA(key.Get(), entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+    return key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_WRITE) == ERROR_SUCCESS &&
+           key.SetString(entry, value) == ERROR_SUCCESS;
 }

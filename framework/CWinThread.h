@@ -11,7 +11,7 @@ public:
 
 private:
     friend CWinThread* AfxBeginThread(AFX_THREADPROC, void*, int, UINT, DWORD);
-    CWinThread(AFX_THREADPROC proc, void* parameter) : proc(proc), parameter(parameter) {}
+    CWinThread(AFX_THREADPROC threadProc, void* threadParameter) : proc(threadProc), parameter(threadParameter) {}
     ~CWinThread();
     static DWORD WINAPI Start(void* self);
 

@@ -3,7 +3,10 @@
 
 #include <shellapi.h>
 
+#include "../framework/CLoadedLibrary.h"
 #include "../framework/CRegKey.h"
+#include "../framework/CScopedDC.h"
+#include "../framework/CSelectedObject.h"
 #include "LinkText.h"
 
 namespace {
@@ -95,11 +98,11 @@ void CLinkLabel::FitToText()
         ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
     const std::string text = GetWindowText();
     SIZE extent{};
-    HDC dc = ::GetDC(m_hWnd);
-    HGDIOBJ previous = ::SelectObject(dc, labelFont.Get());
-    ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    ::SelectObject(dc, previous);
-    ::ReleaseDC(m_hWnd, dc);
+    {
+        CScopedDC dc(m_hWnd);
+        CSelectedObject font(dc.Get(), labelFont.Get());
+        ::GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    }
 
     const LONG style = ::GetWindowLongA(m_hWnd, GWL_STYLE);
     if (style & SS_CENTERIMAGE) {
@@ -129,10 +132,10 @@ void CLinkLabel::LoadHandCursor()
     char path[MAX_PATH + 16] = {};
     ::GetWindowsDirectoryA(path, MAX_PATH);
     lstrcatA(path, "\\winhlp32.exe");
-    if (HMODULE module = ::LoadLibraryA(path)) {
-        if (HCURSOR cursor = ::LoadCursorA(module, MAKEINTRESOURCEA(106)))
+    CLoadedLibrary help(path);
+    if (help.Get()) {
+        if (HCURSOR cursor = ::LoadCursorA(help.Get(), MAKEINTRESOURCEA(106)))
             handCursor.CopyFrom(cursor);
-        ::FreeLibrary(module);
     }
 }
 

@@ -2,7 +2,7 @@
 #include "CMorvekNewsCfgDlg.h"
 
 #include "../framework/CDataExchange.h"
-#include "../framework/DialogInteger.h"
+#include "../common/IntegerText.h"
 #include "NewsSettingsStore.h"
 #include "resource.h"
 
@@ -12,7 +12,7 @@ BEGIN_MESSAGE_MAP(CMorvekNewsCfgDlg, CDialog)
     ON_EN_CHANGE(IDC_SERVER_ADDRESS, OnFieldChanged)
 END_MESSAGE_MAP()
 
-CMorvekNewsCfgDlg::CMorvekNewsCfgDlg(CWnd* parent) : CDialog(IDD_SERVER_CONFIG, parent) {}
+CMorvekNewsCfgDlg::CMorvekNewsCfgDlg(CWnd* parentWindow) : CDialog(IDD_SERVER_CONFIG, parentWindow) {}
 
 void CMorvekNewsCfgDlg::DoDataExchange(CDataExchange* pDX)
 {
@@ -27,7 +27,7 @@ BOOL CMorvekNewsCfgDlg::OnInitDialog()
     CDialog::OnInitDialog();
     if (manager) {
         hostEdit.SetWindowText(manager->GetHost());
-        portText = DialogInteger::Format(manager->GetPort());
+        portText = IntegerText::Format(manager->GetPort());
         dontShow = manager->GetDontShow();
     }
     UpdateData(false);
@@ -42,7 +42,7 @@ void CMorvekNewsCfgDlg::OnOK()
         const std::string address = hostEdit.GetWindowText();
         manager->SetHost(address);
         NewsSettingsStore::WriteString(IDS_SERVER_ADDRESS, nullptr, address);
-        const int port = DialogInteger::ParseLeading(portText).value_or(0);
+        const int port = IntegerText::ParseLeading(portText).value_or(0);
         manager->SetPort(port);
         NewsSettingsStore::WriteInt(IDS_SERVER_PORT, nullptr, port);
         manager->SetDontShow(dontShow);

@@ -10,7 +10,7 @@ class CMorvekNewsCfgDlg : public CDialog {
 public:
     static constexpr int PORT_CHARS = 4;
 
-    explicit CMorvekNewsCfgDlg(CWnd* parent = nullptr);
+    explicit CMorvekNewsCfgDlg(CWnd* parentWindow = nullptr);
 
     bool modified = false;
     std::string portText;

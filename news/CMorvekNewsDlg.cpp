@@ -2,9 +2,10 @@
 #include "CMorvekNewsDlg.h"
 
 #include "../framework/CDataExchange.h"
+#include "../framework/CScopedDC.h"
 #include "resource.h"
 
-CMorvekNewsDlg::CMorvekNewsDlg(CWnd* parent) : CDialog(IDD_NEWS, parent) {}
+CMorvekNewsDlg::CMorvekNewsDlg(CWnd* parentWindow) : CDialog(IDD_NEWS, parentWindow) {}
 
 void CMorvekNewsDlg::DoDataExchange(CDataExchange* pDX)
 {
@@ -28,15 +29,14 @@ BOOL CMorvekNewsDlg::OnInitDialog()
             CLinkLabel& label = newsLabels[LABEL_COUNT - 1 - position];
             label.ShowWindow(SW_SHOW);
             // Measured in the label's window context, which holds the system's default font.
-            HDC dc = ::GetWindowDC(label.m_hWnd);
+            CScopedDC dc(label.m_hWnd, CScopedDC::WHOLE_WINDOW);
             const std::string line = item.FormatLine(
-                [dc](const std::string& text, std::size_t length) {
+                [&dc](const std::string& text, std::size_t length) {
                     SIZE extent{};
-                    ::GetTextExtentPoint32A(dc, text.data(), static_cast<int>(length), &extent);
+                    ::GetTextExtentPoint32A(dc.Get(), text.data(), static_cast<int>(length), &extent);
                     return static_cast<int>(extent.cx);
                 },
                 fitWidth);
-            ::ReleaseDC(label.m_hWnd, dc);
             label.SetWindowText(line);
             label.SetTarget(linkTarget);
             label.SetUnderlined(true);

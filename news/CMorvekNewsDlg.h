@@ -8,7 +8,7 @@ class CMorvekNewsDlg : public CDialog {
 public:
     static constexpr int LABEL_COUNT = 6;
 
-    explicit CMorvekNewsDlg(CWnd* parent = nullptr);
+    explicit CMorvekNewsDlg(CWnd* parentWindow = nullptr);
 
     CNewsManager* manager = nullptr;  // not owned; set before the window runs
     CLinkLabel newsLabels[LABEL_COUNT];

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-CNewsConnection::CNewsConnection(std::string host, int port)
-    : socket(std::make_unique<CNewsSocket>()), host(std::move(host)), port(port),
+CNewsConnection::CNewsConnection(std::string serverHost, int serverPort)
+    : socket(std::make_unique<CNewsSocket>()), host(std::move(serverHost)), port(serverPort),
       reply(new std::uint8_t[REPLY_LIMIT]())
 {
 }

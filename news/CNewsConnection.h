@@ -11,7 +11,7 @@ public:
     static constexpr int REPLY_LIMIT = 15000;
     static constexpr int TIMEOUT_MS = 10000;
 
-    CNewsConnection(std::string host, int port);
+    CNewsConnection(std::string serverHost, int serverPort);
     ~CNewsConnection();  // closes what is open, pauses 100 ms, frees everything
     CNewsConnection(const CNewsConnection&) = delete;
     CNewsConnection& operator=(const CNewsConnection&) = delete;

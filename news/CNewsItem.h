@@ -12,7 +12,10 @@ public:
 
     // A fresh record: number -1, empty text, dated now.
     explicit CNewsItem(std::int64_t now) : date(now) {}
-    CNewsItem(int number, std::int64_t date, std::string text) : number(number), text(std::move(text)), date(date) {}
+    CNewsItem(int itemNumber, std::int64_t itemDate, std::string itemText)
+        : number(itemNumber), text(std::move(itemText)), date(itemDate)
+    {
+    }
     virtual ~CNewsItem() = default;
 
     // "YYYY.MM.DD" in local time; empty when the date cannot be shown.

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "../framework/DialogInteger.h"
+#include "../common/IntegerText.h"
 
 std::vector<std::string> NewsReply::SplitLines(const std::string& reply)
 {
@@ -59,7 +59,7 @@ std::unique_ptr<CNewsItem> NewsReply::ParseLine(const std::string& line, std::in
 {
     auto item = std::make_unique<CNewsItem>(now);
     const std::vector<std::string> fields = SplitFields(line);
-    item->number = fields.empty() ? 0 : DialogInteger::ParseLeading(fields[0]).value_or(0);
+    item->number = fields.empty() ? 0 : IntegerText::ParseLeading(fields[0]).value_or(0);
     if (fields.size() >= 2)
         item->date = ParseDate(fields[1], now);
     if (fields.size() >= 3)

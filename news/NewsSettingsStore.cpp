@@ -2,7 +2,6 @@
 #include "NewsSettingsStore.h"
 
 #include <ctime>
-#include <vector>
 
 #include "../framework/Afx.h"
 #include "../framework/CRegKey.h"
@@ -27,14 +26,7 @@ void WriteValue(unsigned nameId, const char* subkey, DWORD type, const void* dat
     if (key.Open(HKEY_CURRENT_USER, KeyPath(subkey), KEY_ALL_ACCESS) != ERROR_SUCCESS &&
         key.Create(HKEY_CURRENT_USER, KeyPath(subkey), KEY_ALL_ACCESS) != ERROR_SUCCESS)
         return;
-    const std::string name = AfxLoadString(nameId);
-    ::RegSetValueExA(key.Get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-}
-
-// Type and size of a value; false when it is missing.
-bool Describe(const CRegKey& key, const std::string& name, DWORD& type, DWORD& size)
-{
-    return ::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+    key.SetValue(AfxLoadString(nameId).c_str(), type, data, size);
 }
 }
 
@@ -45,16 +37,12 @@ bool NewsSettingsStore::ReadString(unsigned nameId, const char* subkey, std::str
         return false;
     const std::string name = AfxLoadString(nameId);
     DWORD type = 0, size = 0;
-    if (!Describe(key, name, type, size))
+    if (!key.QueryInfo(name.c_str(), type, size))
         return false;
-    std::vector<char> buffer(static_cast<size_t>(size) + 1, '\0');
-    DWORD read = size;
-    const bool ok = ::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type,
-                                       reinterpret_cast<BYTE*>(buffer.data()), &read) == ERROR_SUCCESS;
-    if (!ok)
-        buffer.assign(1, '\0');
-    value = std::string(buffer.data());
-    return ok;
+    // A value that is there but cannot be read reads as the empty text.
+    const auto text = key.QueryText(name.c_str());
+    value = text.value_or(std::string());
+    return text.has_value();
 }
 
 bool NewsSettingsStore::ReadInt(unsigned nameId, const char* subkey, int& value)
@@ -62,17 +50,10 @@ bool NewsSettingsStore::ReadInt(unsigned nameId, const char* subkey, int& value)
     CRegKey key;
     if (!OpenForReading(key, subkey))
         return false;
-    const std::string name = AfxLoadString(nameId);
-    DWORD type = 0, size = 0;
-    if (!Describe(key, name, type, size) || type != REG_DWORD || size != sizeof(DWORD))
-        return false;
-    DWORD data = 0;
-    DWORD read = sizeof data;
-    if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &read) !=
-        ERROR_SUCCESS)
-        return false;
-    value = static_cast<int>(data);
-    return true;
+    const auto data = key.QueryDWORD(AfxLoadString(nameId).c_str());
+    if (data)
+        value = static_cast<int>(*data);
+    return data.has_value();
 }
 
 bool NewsSettingsStore::ReadTime(unsigned nameId, const char* subkey, std::int64_t& value)
@@ -82,17 +63,12 @@ bool NewsSettingsStore::ReadTime(unsigned nameId, const char* subkey, std::int64
         return false;
     const std::string name = AfxLoadString(nameId);
     DWORD type = 0, size = 0;
-    if (!Describe(key, name, type, size) || type != REG_QWORD || size != sizeof(std::int64_t))
+    if (!key.QueryInfo(name.c_str(), type, size) || type != REG_QWORD || size != sizeof(std::int64_t))
         return false;
-    std::int64_t data = 0;
-    DWORD read = sizeof data;
-    if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &read) !=
-        ERROR_SUCCESS) {
-        value = static_cast<std::int64_t>(std::time(nullptr));
-        return false;
-    }
-    value = data;
-    return true;
+    // A date that is there but cannot be read counts as now.
+    const auto data = key.QueryQWORD(name.c_str());
+    value = data ? *data : static_cast<std::int64_t>(std::time(nullptr));
+    return data.has_value();
 }
 
 void NewsSettingsStore::WriteString(unsigned nameId, const char* subkey, const std::string& value)

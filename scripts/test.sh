@@ -22,10 +22,17 @@ export WINEPREFIX=$(mktemp -d /tmp/vextor-wintests.XXXXXX)
 for n in $(seq 90 130); do [ -e /tmp/.X$n-lock ] || { display=:$n; break; }; done
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-news_server=""
-trap 'kill $news_server 2>/dev/null || true; /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
+news_server="" exchange=""
+trap 'kill $news_server $exchange 2>/dev/null || true; /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
 export DISPLAY=$display
 for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+# The prefix and its services first, kept up meanwhile: Wine's services rewrite the COM links
+# when they start afresh. Then COM2 leads to a simulated exchange that echoes every byte.
+/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+/usr/lib/wine/wineserver -p
+/usr/bin/python3 tools/exchange_sim.py --link "$WINEPREFIX/dosdevices/com2" --mode echo >/dev/null &
+exchange=$!
+for _ in $(seq 100); do [ -L "$WINEPREFIX/dosdevices/com2" ] && [ "$(readlink "$WINEPREFIX/dosdevices/com2")" != /dev/ttyS1 ] && break; sleep 0.1; done
 # The news server for the fetch tests: one mode per port from NEWS_SERVER_PORT on.
 export NEWS_SERVER_PORT=$(/usr/bin/python3 -c '
 import socket

@@ -31,13 +31,13 @@ def driver(wine):
 class Bridge:
     """One started vextor process (under the given program name) and its panel window."""
 
-    def __init__(self, wine, driver, workdir, name="vextor", extra_env=None):
+    def __init__(self, wine, driver, workdir, name="vextor", extra_env=None, program="vextor.exe"):
         self.driver = driver
         self.name = name
         self.key = SETTINGS_KEY.format(name)
         exe = os.path.join(workdir, name + ".exe")
         if not os.path.exists(exe):
-            shutil.copy(os.path.join(BUILD, "vextor.exe"), exe)
+            shutil.copy(os.path.join(BUILD, program), exe)
         self.proc = wine.start(exe, workdir, extra_env)
         self.hwnd = None
 
@@ -65,8 +65,8 @@ class Bridge:
 def start_bridge(wine, driver, tmp_path):
     started = []
 
-    def start(name="vextor", extra_env=None, wait=True):
-        bridge = Bridge(wine, driver, str(tmp_path), name, extra_env)
+    def start(name="vextor", extra_env=None, wait=True, program="vextor.exe"):
+        bridge = Bridge(wine, driver, str(tmp_path), name, extra_env, program)
         started.append(bridge)
         if wait:
             bridge.wait_panel()

@@ -67,7 +67,8 @@ def test_a_renamed_copy_keeps_its_own_key(start_bridge, driver):
 
 
 def test_socket_layer_failure_reports_and_touches_no_settings(start_bridge, driver):
-    bridge = start_bridge(name="nosock", extra_env={"AFX_TEST_WINSOCK_REQUEST": "2.2"}, wait=False)
+    # A test build of the program that asks for another socket version, which it then refuses.
+    bridge = start_bridge(name="nosock", program="vextor_nosock.exe", wait=False)
     box = driver.message_box(20000)
     assert box, "no message box"
     hwnd, caption, text = box

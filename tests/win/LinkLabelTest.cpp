@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "framework/CRegKey.h"
+#include "framework/CScopedDC.h"
+#include "framework/CSelectedObject.h"
 #include "news/CLinkLabel.h"
 #include "news/LinkText.h"
 
@@ -71,8 +73,7 @@ void SetClassDefault(const std::string& key, const std::string& value)
 {
     CRegKey handle;
     ASSERT_EQ(handle.Create(HKEY_CLASSES_ROOT, key, KEY_ALL_ACCESS), ERROR_SUCCESS);
-    RegSetValueExA(handle.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
+    handle.SetString(nullptr, value);
 }
 }
 
@@ -90,12 +91,12 @@ TEST_F(LinkLabelTest, AnEmptyLabelHidesAtAttachAndATargetFitsItToItsText)
     label.SetTarget("http://www.example.com/");
     RECT rect;
     GetWindowRect(control, &rect);
-    HDC dc = GetDC(control);
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
     SIZE extent{};
-    GetTextExtentPoint32A(dc, "2006.05.20: Zapraszamy", 22, &extent);
-    SelectObject(dc, previous);
-    ReleaseDC(control, dc);
+    {
+        CScopedDC dc(control);
+        CSelectedObject font(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32A(dc.Get(), "2006.05.20: Zapraszamy", 22, &extent);
+    }
     EXPECT_EQ(rect.right - rect.left, extent.cx);
     // Centred on its old row: 30 pixels high before, the text height now.
     EXPECT_EQ(rect.bottom - rect.top, 30 - 2 * ((30 - extent.cy) / 2));

@@ -36,7 +36,7 @@ protected:
     CNewsManager manager;
 };
 
-const char* kSample[] = {"Nowa wersja programu konfiguracyjnego", "Aktualizacja oprogramowania centrali",
+const char* SAMPLE[] = {"Nowa wersja programu konfiguracyjnego", "Aktualizacja oprogramowania centrali",
                          "Zapraszamy na szkolenie dla instalatorów"};
 }
 
@@ -46,25 +46,25 @@ TEST_F(NewsFetchTest, TheReplyIsParsedAndSavedInSubkeys)
     ASSERT_EQ(manager.GetCount(), 3u);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(manager.GetAt(i).number, i + 1);
-        EXPECT_EQ(manager.GetAt(i).text, kSample[i]);
+        EXPECT_EQ(manager.GetAt(i).text, SAMPLE[i]);
     }
     manager.SaveSettings();
     EXPECT_EQ(GetInt("Ilość wiadomości"), 3);
     EXPECT_EQ(GetInt("Indeks wiadomości", "0"), 1);
     std::string text;
     GetRaw("Wiadomość", &text, "2");
-    EXPECT_EQ(text, std::string(kSample[2]) + '\0');
+    EXPECT_EQ(text, std::string(SAMPLE[2]) + '\0');
 }
 
 TEST_F(NewsFetchTest, ZeroBytesAreDroppedAndASlowServerIsReadToItsEnd)
 {
     FetchFrom(ZEROS);
     ASSERT_EQ(manager.GetCount(), 3u);
-    EXPECT_EQ(manager.GetAt(1).text, kSample[1]);
+    EXPECT_EQ(manager.GetAt(1).text, SAMPLE[1]);
     manager.RemoveAll();
     FetchFrom(DRIP);
     ASSERT_EQ(manager.GetCount(), 3u);
-    EXPECT_EQ(manager.GetAt(2).text, kSample[2]);
+    EXPECT_EQ(manager.GetAt(2).text, SAMPLE[2]);
 }
 
 TEST_F(NewsFetchTest, OnlyTheFirst15000BytesCount)

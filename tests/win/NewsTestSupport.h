@@ -23,21 +23,20 @@ protected:
     {
         CRegKey key;
         ASSERT_EQ(key.Create(HKEY_CURRENT_USER, Path(subkey), KEY_ALL_ACCESS), ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExA(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+        ASSERT_EQ(key.SetValue(name, type, data, size), ERROR_SUCCESS);
     }
     // Type of a value, 0 when missing; its bytes in `data`.
     static DWORD GetRaw(const char* name, std::string* data = nullptr, const char* subkey = nullptr)
     {
         CRegKey key;
+        DWORD type = 0;
         if (key.Open(HKEY_CURRENT_USER, Path(subkey), KEY_READ) != ERROR_SUCCESS)
             return 0;
-        DWORD type = 0, size = 0;
-        if (RegQueryValueExA(key.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        const auto bytes = key.QueryBytes(name, type);
+        if (!bytes)
             return 0;
-        std::string bytes(size, '\0');
-        RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &size);
         if (data)
-            *data = bytes;
+            *data = *bytes;
         return type;
     }
     static int GetInt(const char* name, const char* subkey = nullptr)

@@ -34,9 +34,10 @@ TEST_F(ProfileTest, WrittenValuesComeBackWithTheirTypes)
 
     CRegKey key;
     ASSERT_EQ(key.Open(HKEY_CURRENT_USER, app.ProfileKeyPath("Settings"), KEY_READ), ERROR_SUCCESS);
-    DWORD type = 0;
-    ASSERT_EQ(RegQueryValueExA(key.Get(), "Prędkość transmisji", nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
+    DWORD type = 0, size = 0;
+    ASSERT_TRUE(key.QueryInfo("Prędkość transmisji", type, size));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(key.QueryString("Nazwa pliku logowania"), "C:\\log ą.txt");
 }
 
 TEST_F(ProfileTest, ValueOfAnotherTypeReadsAsItsDefault)

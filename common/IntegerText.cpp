@@ -1,5 +1,5 @@
-// Reads and writes the integer text of dialog edit fields the way a "%d" scan does.
-#include "DialogInteger.h"
+// The "%d" reading of integer text that dialog fields and the news reply share, and its plain decimal writing.
+#include "IntegerText.h"
 
 #include <climits>
 
@@ -10,12 +10,12 @@ bool IsScanBlank(char c)
 }
 }
 
-std::optional<int> DialogInteger::Parse(std::string_view text)
+std::optional<int> IntegerText::Parse(std::string_view text)
 {
     return ParseLeading(text.substr(0, SCAN_LIMIT));
 }
 
-std::optional<int> DialogInteger::ParseLeading(std::string_view text)
+std::optional<int> IntegerText::ParseLeading(std::string_view text)
 {
     std::size_t i = 0;
     while (i < text.size() && IsScanBlank(text[i]))
@@ -37,7 +37,7 @@ std::optional<int> DialogInteger::ParseLeading(std::string_view text)
     return static_cast<int>(negative ? -value : value);
 }
 
-std::string DialogInteger::Format(int value)
+std::string IntegerText::Format(int value)
 {
     return std::to_string(value);
 }

@@ -1,10 +1,10 @@
-// Reads and writes the integer text of dialog edit fields the way a "%d" scan does.
+// The "%d" reading of integer text that dialog fields and the news reply share, and its plain decimal writing.
 #pragma once
 #include <optional>
 #include <string>
 #include <string_view>
 
-class DialogInteger {
+class IntegerText {
 public:
     // Only the first 63 characters count. Leading white space and one sign are
     // skipped; the digits after them are the value and whatever follows is

@@ -1,0 +1,14 @@
+// What a bridge socket reports its notifications to; every call comes on the window thread.
+#pragma once
+
+class CBridgeSocket;
+
+class IBridgeSocketOwner {
+public:
+    virtual void OnSocketAccept(CBridgeSocket& listener) = 0;
+    virtual void OnSocketReceive(CBridgeSocket& socket) = 0;
+    virtual void OnSocketClose(CBridgeSocket& socket) = 0;
+
+protected:
+    ~IBridgeSocketOwner() = default;
+};

@@ -1,0 +1,54 @@
+// The traffic log: the log file's prefixed entries and the raw copy of the client's bytes to a log receiver.
+#include "TrafficLog.h"
+
+void TrafficLog::OpenFile(const std::string& fileName)
+{
+    file = std::make_unique<CFile>(fileName, CFile::modeCreate | CFile::modeReadWrite);
+}
+
+void TrafficLog::CloseFile()
+{
+    if (file) {
+        file->Close();
+        file.reset();
+    }
+}
+
+void TrafficLog::Write(const std::string& prefix, const void* data, std::size_t length)
+{
+    if (!file)
+        return;
+    file->Write(prefix.data(), prefix.size());
+    if (length > 0)
+        file->Write(data, length);
+}
+
+void TrafficLog::ConnectReceiver(const std::string& address, int port)
+{
+    link.Create(0, SOCK_STREAM, CAsyncSocket::ALL_EVENTS, nullptr);
+    link.role = ROLE_LOG_LINK;
+    link.owner = this;
+    link.Connect(address.c_str(), static_cast<UINT>(port));
+}
+
+void TrafficLog::CloseReceiver()
+{
+    link.Close();
+}
+
+void TrafficLog::CopyToReceiver(const void* data, int length)
+{
+    if (link.IsOpen())
+        link.Send(data, length, 0);
+}
+
+void TrafficLog::OnSocketReceive(CBridgeSocket& socket)
+{
+    char discard[CBridgeSocket::CHUNK_SIZE];
+    socket.Receive(discard, sizeof discard);
+}
+
+void TrafficLog::OnSocketClose(CBridgeSocket& socket)
+{
+    socket.Close();
+}

@@ -1,0 +1,32 @@
+// The traffic log: the log file's prefixed entries and the raw copy of the client's bytes to a log receiver.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "../framework/CFile.h"
+#include "CBridgeSocket.h"
+
+// Window thread only. Both outputs live from the Listen that opens them to the Stop that closes them.
+class TrafficLog : private IBridgeSocketOwner {
+public:
+    // Starts the file afresh; throws CFileException when it cannot be made.
+    void OpenFile(const std::string& fileName);
+    void CloseFile();
+    // One entry: the prefix, then the bytes if any, each with one write. Nothing while no file is open.
+    void Write(const std::string& prefix, const void* data = nullptr, std::size_t length = 0);
+
+    // Connects once; what happens to the connection is not awaited or reported.
+    void ConnectReceiver(const std::string& address, int port);
+    void CloseReceiver();
+    // The client's bytes, as they came; lost for the receiver when they cannot be sent.
+    void CopyToReceiver(const void* data, int length);
+
+private:
+    // The receiver's own notifications: what it says is dropped; when it goes, it is gone until the next Listen.
+    void OnSocketAccept(CBridgeSocket&) override {}
+    void OnSocketReceive(CBridgeSocket& socket) override;
+    void OnSocketClose(CBridgeSocket& socket) override;
+
+    std::unique_ptr<CFile> file;
+    CBridgeSocket link;
+};

@@ -1,0 +1,306 @@
+// The bridge engine below its window: a stand-in view, real sockets on loopback and the echoing exchange on COM2.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bridge/BridgeEngine.h"
+#include "bridge/BridgeMessages.h"
+#include "framework/AfxSocket.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// The window the engine would have: it records what the engine shows.
+struct FakeView : IBridgeView {
+    void ShowStatus(const std::string& text) override { statuses.push_back(text); }
+    void ShowSpeed(int speedIndex) override { speeds.push_back(speedIndex); }
+    void Lock(ControlGroup group) override { locks.push_back(group); }
+    void ShowError(const std::string& text) override { errors.push_back(text); }
+
+    std::vector<std::string> statuses;
+    std::vector<int> speeds;
+    std::vector<ControlGroup> locks;
+    std::vector<std::string> errors;
+};
+
+// Handles the window thread's messages until the condition holds; false after the deadline.
+bool PumpUntil(const std::function<bool()>& condition, double seconds = 10)
+{
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    while (!condition()) {
+        if (Clock::now() >= deadline)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageA(&msg);
+    }
+    return true;
+}
+
+int FreePort()
+{
+    SOCKET probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int length = sizeof address;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::closesocket(probe);
+    return ::ntohs(address.sin_port);
+}
+
+// A TCP client on loopback whose reads let the engine's thread go on meanwhile.
+class Client {
+public:
+    explicit Client(int port)
+    {
+        handle = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = ::htons(static_cast<u_short>(port));
+        address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
+        connected = ::connect(handle, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        u_long nonBlocking = 1;
+        ::ioctlsocket(handle, FIONBIO, &nonBlocking);
+    }
+    ~Client() { Close(); }
+    void Close()
+    {
+        if (handle != INVALID_SOCKET)
+            ::closesocket(handle);
+        handle = INVALID_SOCKET;
+    }
+    void Send(const std::string& bytes) const { ::send(handle, bytes.data(), static_cast<int>(bytes.size()), 0); }
+    // Reads until `count` bytes came, the peer closed, or the deadline passed.
+    std::string Receive(std::size_t count, double seconds = 10)
+    {
+        PumpUntil(
+            [&] {
+                char buffer[4096];
+                const int got = ::recv(handle, buffer, sizeof buffer, 0);
+                if (got > 0)
+                    received.append(buffer, static_cast<std::size_t>(got));
+                closedByPeer = closedByPeer || got == 0 || (got < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK);
+                return received.size() >= count || closedByPeer;
+            },
+            seconds);
+        std::string taken = received.substr(0, count);
+        received.erase(0, taken.size());
+        return taken;
+    }
+    bool ClosedByPeer(double seconds = 10)
+    {
+        Receive(static_cast<std::size_t>(-1), seconds);
+        return closedByPeer;
+    }
+
+    bool connected = false;
+
+private:
+    SOCKET handle = INVALID_SOCKET;
+    std::string received;
+    bool closedByPeer = false;
+};
+
+LRESULT CALLBACK ForwardToEngine(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* engine = reinterpret_cast<BridgeEngine*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (engine && message == WM_EXCHANGE_DATA)
+        return engine->OnExchangeData();
+    if (engine && message == WM_RESUME_RECEIVE)
+        return engine->OnResumeReceive();
+    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+class BridgeEngineTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_TRUE(AfxSocketInit());
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = ForwardToEngine;
+        windowClass.hInstance = ::GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "BridgeEngineTestWindow";
+        ::RegisterClassA(&windowClass);
+    }
+
+    void SetUp() override
+    {
+        window = ::CreateWindowExA(0, "BridgeEngineTestWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   ::GetModuleHandleA(nullptr), nullptr);
+        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&engine));
+        engine.Attach(window);
+        char directory[MAX_PATH];
+        ::GetTempPathA(MAX_PATH, directory);
+        logPath = std::string(directory) + "engine-test-" + std::to_string(::GetCurrentProcessId()) + ".txt";
+        options.listenPort = FreePort();
+        options.configPort = FreePort();
+        // The test run links COM2 to a simulated exchange that echoes every byte.
+        options.com2 = true;
+        options.serial.speedIndex = 8;  // 19200
+        options.logToFile = true;
+        options.logFileName = logPath;
+    }
+
+    void TearDown() override
+    {
+        if (engine.Listening())
+            engine.Stop();
+        ::DestroyWindow(window);
+        ::DeleteFileA(logPath.c_str());
+    }
+
+    void Start()
+    {
+        engine.Start(options);
+        ASSERT_TRUE(view.errors.empty()) << "COM2 must lead to the echoing exchange: " << view.errors.front();
+    }
+
+    // The log as written, readable once the engine closed it.
+    std::string StopAndReadLog()
+    {
+        engine.Stop();
+        std::ifstream file(logPath, std::ios::binary);
+        std::stringstream content;
+        content << file.rdbuf();
+        return content.str();
+    }
+
+    // The log with the exchange's entries joined: how the exchange's bytes were cut into
+    // entries depends on timing, the bytes and their order do not.
+    static std::string JoinExchangeEntries(std::string log)
+    {
+        const std::string prefix = "\nCentrala:";
+        std::string joined;
+        bool inExchange = false;
+        for (std::size_t at = 0; at < log.size();) {
+            if (log.compare(at, prefix.size(), prefix) == 0) {
+                if (!inExchange)
+                    joined += prefix;
+                inExchange = true;
+                at += prefix.size();
+            } else if (log[at] == '\n' && log.compare(at, 5, "\nTCP(") == 0) {
+                inExchange = false;
+                joined += log[at++];
+            } else {
+                joined += log[at++];
+            }
+        }
+        return joined;
+    }
+
+    std::string Tcp(int port) const { return "\nTCP(" + std::to_string(port) + "):"; }
+
+    FakeView view;
+    BridgeEngine engine{view};
+    BridgeOptions options;
+    HWND window = nullptr;
+    std::string logPath;
+};
+}
+
+TEST_F(BridgeEngineTest, RelaysEveryByteBothWaysAndLogsEachDirection)
+{
+    Start();
+    EXPECT_EQ(view.locks, (std::vector<ControlGroup>{ControlGroup::CONNECTION, ControlGroup::LOG_FILE,
+                                                      ControlGroup::SERIAL_PARAMETERS}));
+    Client client(options.listenPort);
+    ASSERT_TRUE(client.connected);
+    ASSERT_TRUE(PumpUntil([&] { return !view.statuses.empty(); }));
+    EXPECT_EQ(view.statuses.back(), "0.0.0.0");
+
+    client.Send("AT\r");
+    EXPECT_EQ(client.Receive(3), "AT\r");
+    std::string everyByte;
+    for (int value = 0; value < 256; ++value)
+        everyByte += static_cast<char>(value);
+    client.Send(everyByte);
+    EXPECT_EQ(client.Receive(256), everyByte);
+
+    const std::string log = JoinExchangeEntries(StopAndReadLog());
+    EXPECT_EQ(log.rfind(Tcp(options.listenPort) + "AT\r\nCentrala:AT\r", 0), 0u) << log.substr(0, 40);
+    EXPECT_NE(log.find("\nCentrala:" + everyByte), std::string::npos);
+}
+
+TEST_F(BridgeEngineTest, ANewcomerTakesOverAndTheExchangeAnswersIt)
+{
+    Start();
+    Client first(options.listenPort);
+    first.Send("one");
+    ASSERT_EQ(first.Receive(3), "one");
+    Client second(options.listenPort);
+    EXPECT_TRUE(first.ClosedByPeer()) << "the first client is cut off without a word";
+    second.Send("two");
+    EXPECT_EQ(second.Receive(3), "two");
+    second.Close();
+    ASSERT_TRUE(PumpUntil([&] { return view.statuses.back() == "(brak połączenia)"; }));
+}
+
+TEST_F(BridgeEngineTest, SpeedRecordsChangeTheLineInAnySplitAndAnswerNothing)
+{
+    Start();
+    Client config(options.configPort);
+    const std::string speed9600("\x03\x00\x00\x00\x55\x80\x25\x00\x00", 9);
+    for (char byte : speed9600)
+        config.Send(std::string(1, byte));
+    ASSERT_TRUE(PumpUntil([&] { return !view.speeds.empty(); }));
+    EXPECT_EQ(view.speeds, std::vector<int>{7});
+
+    // The same rate again changes nothing; an unknown record is skipped whole; 38400 moves
+    // the line but not the list; 2400 moves both.
+    const std::string unknown("\x07\x00\x00\x00\x00\x01\x02\x03\x04", 9);
+    const std::string speed38400("\x03\x00\x00\x00\x00\x00\x96\x00\x00", 9);
+    const std::string speed2400("\x03\x00\x00\x00\x00\x60\x09\x00\x00", 9);
+    config.Send(speed9600 + unknown + speed38400 + speed2400);
+    ASSERT_TRUE(PumpUntil([&] { return view.speeds.size() == 2; }));
+    EXPECT_EQ(view.speeds.back(), 4);
+    EXPECT_EQ(config.Receive(1, 0.2), "") << "nothing is sent on the configuration channel";
+
+    // The relay goes on at the new speed.
+    Client client(options.listenPort);
+    client.Send("AT");
+    EXPECT_EQ(client.Receive(2), "AT");
+
+    // Chunk entries depend on how TCP cut the bytes; the record lines come in this order.
+    const std::string log = StopAndReadLog();
+    const std::string tcp = Tcp(options.configPort);
+    std::size_t at = 0;
+    for (const std::string line : {" CFG_SPEED [9600]", " SUCCESS of SetCommState(9600)", " CFG_SPEED [9600]",
+                                   " UNKNOWN CFG [7] skipped", " CFG_SPEED [38400]", " SUCCESS of SetCommState(38400)",
+                                   " CFG_SPEED [2400]", " SUCCESS of SetCommState(2400)"}) {
+        at = log.find(tcp + line, at);
+        ASSERT_NE(at, std::string::npos) << line << " missing or out of order in: " << log;
+        ++at;
+    }
+    EXPECT_EQ(log.find(tcp + " SUCCESS of SetCommState(9600)", log.find(tcp + " SUCCESS of SetCommState(9600)") + 1),
+              std::string::npos)
+        << "a rate the line has already is not applied again";
+}
+
+TEST_F(BridgeEngineTest, StopClosesEveryPortAndListenAgainRelays)
+{
+    Start();
+    {
+        Client client(options.listenPort);
+        client.Send("first");
+        ASSERT_EQ(client.Receive(5), "first");
+        engine.Stop();
+        EXPECT_TRUE(client.ClosedByPeer());
+    }
+    EXPECT_FALSE(Client(options.listenPort).connected);
+    EXPECT_FALSE(Client(options.configPort).connected);
+
+    Start();
+    Client again(options.listenPort);
+    again.Send("second");
+    EXPECT_EQ(again.Receive(6), "second");
+    EXPECT_EQ(StopAndReadLog().rfind(Tcp(options.listenPort) + "second", 0), 0u) << "each Listen starts the log afresh";
+}
