@@ -6,7 +6,6 @@
 
 struct ConfigRecord {
     static constexpr std::size_t SIZE = 9;
-    static constexpr std::size_t CODE_SIZE = 4;
     static constexpr std::uint32_t CFG_SPEED = 3;
 
     std::uint32_t code = 0;

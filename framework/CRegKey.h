@@ -33,7 +33,6 @@ public:
 
     LONG SetValue(const char* name, DWORD type, const void* data, DWORD size) const;
     LONG SetDWORD(const char* name, DWORD value) const { return SetValue(name, REG_DWORD, &value, sizeof value); }
-    LONG SetQWORD(const char* name, std::int64_t value) const { return SetValue(name, REG_QWORD, &value, sizeof value); }
     LONG SetString(const char* name, const std::string& value) const
     {
         return SetValue(name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));

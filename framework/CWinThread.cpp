@@ -19,7 +19,7 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, void* parameter, int priority, U
 {
     auto* thread = new CWinThread(proc, parameter);
     thread->m_hThread = ::CreateThread(nullptr, stackSize, CWinThread::Start, thread, CREATE_SUSPENDED,
-                                       &thread->m_nThreadID);
+                                       nullptr);
     if (!thread->m_hThread) {
         delete thread;
         return nullptr;

@@ -7,7 +7,6 @@ using AFX_THREADPROC = UINT (*)(void* parameter);
 class CWinThread {
 public:
     HANDLE m_hThread = nullptr;  // valid until the thread ends
-    DWORD m_nThreadID = 0;
 
 private:
     friend CWinThread* AfxBeginThread(AFX_THREADPROC, void*, int, UINT, DWORD);

@@ -28,11 +28,11 @@ export DISPLAY=$display
 for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 # The prefix and its services first, kept up meanwhile: Wine's services rewrite the COM links
 # when they start afresh. Then COM2 leads to a simulated exchange that echoes every byte.
+/usr/lib/wine/wineserver -p >/dev/null 2>&1
 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-/usr/lib/wine/wineserver -p
-/usr/bin/python3 tools/exchange_sim.py --link "$WINEPREFIX/dosdevices/com2" --mode echo >/dev/null &
+/usr/bin/python3 tools/exchange_sim.py --link "$WINEPREFIX/dosdevices/com2" --mode echo >"$WINEPREFIX/exchange.txt" &
 exchange=$!
-for _ in $(seq 100); do [ -L "$WINEPREFIX/dosdevices/com2" ] && [ "$(readlink "$WINEPREFIX/dosdevices/com2")" != /dev/ttyS1 ] && break; sleep 0.1; done
+for _ in $(seq 100); do grep -q linked "$WINEPREFIX/exchange.txt" && break; sleep 0.1; done
 # The news server for the fetch tests: one mode per port from NEWS_SERVER_PORT on.
 export NEWS_SERVER_PORT=$(/usr/bin/python3 -c '
 import socket
