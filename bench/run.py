@@ -3,7 +3,10 @@
 
 For each bridge: round trips of 1, 16 and 100-byte messages with the exchange echoing (p50/p99),
 1 MiB each way with integrity checked, a paced exchange-to-client stream at 115200 baud 8N1
-(11 520 bytes/s), and the CPU the bridge uses while a client is connected and idle.
+(11 520 bytes/s in 16-byte bursts) with the delay of each burst and the CPU meanwhile, and the CPU
+the bridge uses while a client is connected and idle. Our bridge logs to a file throughout, and the
+log's average exchange entry is counted. Several builds of our bridge can be compared in one run
+(--vextor LABEL=DIR); --runs repeats the whole set, interleaved, and reports medians.
 Figures are printed and written to docs/benchmarks.md.
 """
 import argparse
@@ -43,16 +46,21 @@ def wait_port(port, timeout=20):
 
 class Vextor:
     name = "vextor (under wine64)"
+    build = BUILD
 
     def __init__(self, session, exchange, port):
         self.session = session
         self.workdir = tempfile.mkdtemp(prefix="vextor-bench-")
-        shutil.copy(os.path.join(BUILD, "vextor.exe"), self.workdir)
+        shutil.copy(os.path.join(self.build, "vextor.exe"), self.workdir)
         self.driver = UiDriver(session)
         key = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
-        self.driver.ok("regset", hexed(key), hexed("Numer portu"), 4, (1).to_bytes(4, "little").hex())
-        self.driver.ok("regset", hexed(key), hexed("Prędkość transmisji"), 4, (115200).to_bytes(4, "little").hex())
-        self.driver.ok("regset", hexed(key), hexed("Portu IP nasłuchu"), 4, port.to_bytes(4, "little").hex())
+        dword = lambda value: value.to_bytes(4, "little").hex()  # noqa: E731
+        self.driver.ok("regset", hexed(key), hexed("Numer portu"), 4, dword(1))
+        self.driver.ok("regset", hexed(key), hexed("Prędkość transmisji"), 4, dword(115200))
+        self.driver.ok("regset", hexed(key), hexed("Portu IP nasłuchu"), 4, dword(port))
+        self.driver.ok("regset", hexed(key), hexed("Logowanie do pliku"), 4, dword(1))
+        self.driver.ok("regset", hexed(key), hexed("Nazwa pliku logowania"), 1, hexed("bench.txt") + "00")
+        self.log = os.path.join(self.workdir, "bench.txt")
         self.proc = session.start(os.path.join(self.workdir, "vextor.exe"), self.workdir)
         panel = self.driver.find("kavrel", 30000)
         self.driver.ok("click", panel, 1006)
@@ -141,6 +149,38 @@ def percentile(values, fraction):
     return ordered[min(len(ordered) - 1, int(round(fraction * (len(ordered) - 1))))]
 
 
+def entry_average(log, since):
+    """Average exchange entry in the log after byte `since`: bytes per "\\nCentrala:" prefix."""
+    with open(log, "rb") as f:
+        f.seek(since)
+        text = f.read()
+    # The stream has no other traffic: all but the prefixes is the exchange's bytes.
+    prefixes = text.count(b"\nCentrala:")
+    return (len(text) - prefixes * len(b"\nCentrala:")) / prefixes if prefixes else 0.0
+
+
+def paced_delays(exchange, client, stream, chunk=16):
+    """Streams from the exchange at 115200 baud; the delay of each burst until its last byte arrived (ms)."""
+    arrivals = []  # (time, bytes received so far)
+    got = bytearray()
+    exchange.send_paced(stream, 11520, chunk)
+    while len(got) < len(stream):
+        data = client.recv(65536)
+        if not data:
+            break
+        got += data
+        arrivals.append((time.perf_counter(), len(got)))
+    delays = []
+    index = 0
+    for offset, sent in exchange.sent_at:
+        end = min(offset + chunk, len(stream))
+        while index < len(arrivals) and arrivals[index][1] < end:
+            index += 1
+        if index < len(arrivals):
+            delays.append((arrivals[index][0] - sent) * 1000)
+    return bytes(got), delays
+
+
 def measure(bridge_class, session, exchange, port, stream_seconds, round_trips):
     figures = {}
     bridge = bridge_class(session, exchange, port)
@@ -176,19 +216,26 @@ def measure(bridge_class, session, exchange, port, stream_seconds, round_trips):
         figures["down"] = MIB / (time.perf_counter() - start) / 1024
         figures["down_ok"] = got == block
 
-        stream = os.urandom(11520 * stream_seconds)
-        start = time.perf_counter()
-        exchange.send_paced(stream, 11520)
-        client.settimeout(stream_seconds + 60)
-        got = recv_exactly(client, len(stream))
-        figures["stream_s"] = time.perf_counter() - start
-        figures["stream_ok"] = got == stream
-
         pids = bridge.pids()
-        before = sum(cpu_seconds(p) for p in pids)
+        stream = os.urandom(11520 * stream_seconds)
+        client.settimeout(stream_seconds + 60)
+        log = getattr(bridge, "log", None)
+        mark = os.path.getsize(log) if log else 0
+        before = [cpu_seconds(p) for p in pids]
+        start = time.perf_counter()
+        got, delays = paced_delays(exchange, client, stream)
+        elapsed = time.perf_counter() - start
+        after = [cpu_seconds(p) for p in pids]
+        figures["stream_ok"] = got == stream
+        figures["entry"] = entry_average(log, mark) if log else -1.0
+        figures["delay"] = (statistics.median(delays), percentile(delays, 0.99)) if delays else (0, 0)
+        figures["stream_cpu"] = ((after[0] - before[0]) / elapsed * 100, (sum(after[1:]) - sum(before[1:])) / elapsed * 100)
+
+        before = [cpu_seconds(p) for p in pids]
         idle = 10.0
         time.sleep(idle)  # measuring a span of idle time, not waiting for anything
-        figures["idle_cpu"] = (sum(cpu_seconds(p) for p in pids) - before) / idle * 100
+        after = [cpu_seconds(p) for p in pids]
+        figures["idle_cpu"] = ((after[0] - before[0]) / idle * 100, (sum(after[1:]) - sum(before[1:])) / idle * 100)
         client.close()
     finally:
         bridge.close()
@@ -229,21 +276,44 @@ def replace_section(path, name, text):
         f.write(page)
 
 
-def report(results, stream_seconds, round_trips):
+def median_figures(runs):
+    """The median of each figure over the runs (integrity: all must hold)."""
+    merged = {}
+    for key in runs[0]:
+        values = [r[key] for r in runs]
+        if isinstance(values[0], bool):
+            merged[key] = all(values)
+        elif isinstance(values[0], tuple):
+            merged[key] = tuple(statistics.median(v[i] for v in values) for i in range(len(values[0])))
+        else:
+            merged[key] = statistics.median(values)
+    return merged
+
+
+def report(results, stream_seconds, round_trips, runs):
     lines = ["## Bridge beside socat and ser2net", "",
              f"`bash bench/run.sh` on this machine ({os.cpu_count()} cores), {time.strftime('%Y-%m-%d')}. "
-             "Every bridge serves the same simulated exchange on a pseudo-terminal; the client is on 127.0.0.1.",
+             "Every bridge serves the same simulated exchange on a pseudo-terminal; the client is on 127.0.0.1. "
+             f"Medians of {runs} interleaved run(s).",
              "", f"Round trips: {round_trips} messages per size, exchange echoing. "
-             f"Paced stream: {stream_seconds} s at 11 520 bytes/s (115200 baud 8N1) from the exchange.", "",
+             f"Paced stream: {stream_seconds} s at 11 520 bytes/s (115200 baud 8N1) in 16-byte bursts from the "
+             "exchange; its delay is from a burst's queueing at the exchange to its last byte at the client. "
+             "CPU is % of one core: the program's own process / Wine's server (ours only). "
+             "Our bridge logs to a file throughout.", "",
              "| bridge | RTT 1 B p50/p99 ms | RTT 16 B p50/p99 ms | RTT 100 B p50/p99 ms | client→exchange KiB/s "
-             "| exchange→client KiB/s | paced stream | idle CPU % of a core |",
-             "|---|---|---|---|---|---|---|---|"]
+             "| exchange→client KiB/s | paced stream: delay p50/p99 ms | CPU in the stream | idle CPU "
+             "| log: average exchange entry, bytes |",
+             "|---|---|---|---|---|---|---|---|---|---|"]
     for name, f in results:
         rtt = " | ".join(f"{f[k][0]:.2f} / {f[k][1]:.2f}" for k in ("rtt1", "rtt16", "rtt100"))
         up = f"{f['up']:.0f}" + ("" if f["up_ok"] else " CORRUPT")
         down = f"{f['down']:.0f}" + ("" if f["down_ok"] else " CORRUPT")
-        stream = (f"complete in {f['stream_s']:.1f} s" if f["stream_ok"] else "INCOMPLETE")
-        lines.append(f"| {name} | {rtt} | {up} | {down} | {stream} | {f['idle_cpu']:.2f} |")
+        delay = f"{f['delay'][0]:.2f} / {f['delay'][1]:.2f}" + ("" if f["stream_ok"] else " INCOMPLETE")
+        ours = f["entry"] >= 0
+        cpu = lambda pair: f"{pair[0]:.2f} / {pair[1]:.2f}" if ours else f"{pair[0]:.2f}"  # noqa: E731
+        entry = f"{f['entry']:.1f}" if ours else "-"
+        lines.append(f"| {name} | {rtt} | {up} | {down} | {delay} | {cpu(f['stream_cpu'])} | {cpu(f['idle_cpu'])} "
+                     f"| {entry} |")
     return "\n".join(lines) + "\n" + EXPLANATION
 
 
@@ -251,23 +321,36 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--stream-seconds", type=int, default=60)
     parser.add_argument("--round-trips", type=int, default=200)
+    parser.add_argument("--runs", type=int, default=1)
+    parser.add_argument("--vextor", action="append", default=[], metavar="LABEL=DIR",
+                        help="a build of our bridge to measure (default: the current one)")
+    parser.add_argument("--no-peers", action="store_true", help="measure our bridge only")
     parser.add_argument("--output", default=os.path.join(ROOT, "docs", "benchmarks.md"))
     args = parser.parse_args()
 
+    bridges = []
+    for item in args.vextor or [f"{Vextor.name}={BUILD}"]:
+        label, directory = item.split("=", 1)
+        bridges.append(type("VextorBuild", (Vextor,), {"name": label, "build": directory}))
+    if not args.no_peers:
+        bridges += [Socat, Ser2net]
+
     session = WineSession(own_display=True)
-    results = []
+    figures = {b.name: [] for b in bridges}
     try:
-        for number, bridge_class in enumerate((Vextor, Socat, Ser2net)):
-            exchange = SimulatedExchange(os.path.join(session.prefix, "dosdevices", "com1"), mode="sink")
-            try:
-                print(f"measuring {bridge_class.name} ...", flush=True)
-                results.append((bridge_class.name, measure(bridge_class, session, exchange, 47000 + number,
-                                                            args.stream_seconds, args.round_trips)))
-            finally:
-                exchange.close()
+        for run in range(args.runs):
+            for number, bridge_class in enumerate(bridges):
+                exchange = SimulatedExchange(os.path.join(session.prefix, "dosdevices", "com1"), mode="sink")
+                try:
+                    print(f"run {run + 1}: measuring {bridge_class.name} ...", flush=True)
+                    figures[bridge_class.name].append(measure(bridge_class, session, exchange, 47000 + number,
+                                                              args.stream_seconds, args.round_trips))
+                finally:
+                    exchange.close()
     finally:
         session.close()
-    text = report(results, args.stream_seconds, args.round_trips)
+    results = [(b.name, median_figures(figures[b.name])) for b in bridges]
+    text = report(results, args.stream_seconds, args.round_trips, args.runs)
     print(text)
     replace_section(args.output, "bridge", text)
     return 0

@@ -180,7 +180,7 @@ LRESULT BridgeEngine::OnExchangeData()
         ~Taken() { line.ExchangeTaken(); }
     } taken{line};
     const auto bytes = line.ExchangeBytes();
-    log.Write(TrafficLogFormat::EXCHANGE_PREFIX, bytes.data(), bytes.size());
+    log.WriteExchange(bytes.data(), bytes.size());
     if (dataConnection.connected) {
         std::size_t offset = 0;
         while (offset < bytes.size()) {

@@ -1,22 +1,41 @@
 // The COM port towards the exchange: opening and settings, speed changes, and the worker that carries the bytes.
 #include "SerialLine.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 
 #include "../framework/AfxWait.h"
-#include "../framework/CTimerResolution.h"
+#include "../framework/CWinThread.h"
 #include "BridgeMessages.h"
 #include "SerialEncodings.h"
 
 namespace {
 constexpr DWORD QUEUE_SIZE = 15000;
-constexpr DWORD READ_BLOCK = 100;
-constexpr DWORD PASS_MS = 5;
+// A read that failed for another reason than being cancelled (a port that never opened, an
+// exchange that hung up) is tried again after this pause rather than at once.
+constexpr DWORD READ_RETRY_MS = 100;
+// What a chunk's write may take beyond its own time on the wire before a speed change gives up on it.
+constexpr DWORD WRITE_MARGIN_MS = 1000;
+
+// Waits for an overlapped transfer; the count it moved, 0 when it failed or was cancelled.
+DWORD Transferred(HANDLE port, OVERLAPPED& overlapped, bool wait, DWORD* error = nullptr)
+{
+    DWORD count = 0;
+    if (!::GetOverlappedResult(port, &overlapped, &count, wait ? TRUE : FALSE)) {
+        if (error)
+            *error = ::GetLastError();
+    } else if (error) {
+        *error = ERROR_SUCCESS;
+    }
+    return count;
+}
 }
 
-SerialLine::SerialLine(ClientChunk& clientChunk) : chunk(clientChunk) {}
+SerialLine::SerialLine(ClientChunk& clientChunk) : chunk(clientChunk)
+{
+    readOverlapped.hEvent = readDone.Handle();
+    writeOverlapped.hEvent = writeDone.Handle();
+}
 
 SerialLine::~SerialLine()
 {
@@ -30,7 +49,8 @@ bool SerialLine::Open(int portNumber)
     Stop();
     char name[16];
     std::snprintf(name, sizeof name, "COM%d", portNumber);
-    port.Reset(::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    port.Reset(::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
+                             nullptr));
     return port.IsValid();
 }
 
@@ -40,6 +60,9 @@ bool SerialLine::Configure(const SerialParameters& parameters)
     const bool applied = ::SetCommState(port.Get(), &lineSettings) != FALSE;
     ::SetupComm(port.Get(), QUEUE_SIZE, QUEUE_SIZE);
     ::SetCommTimeouts(port.Get(), &timeouts);
+    DCB actual{};
+    actual.DCBlength = sizeof actual;
+    lineRate = ::GetCommState(port.Get(), &actual) ? actual.BaudRate : lineSettings.BaudRate;
     return applied;
 }
 
@@ -48,13 +71,15 @@ void SerialLine::ApplySettings(const SerialParameters& parameters)
     lineSettings.DCBlength = sizeof lineSettings;
     ::GetCommState(port.Get(), &lineSettings);
     ::GetCommTimeouts(port.Get(), &timeouts);
-    if (const int baud = SerialEncodings::BaudAt(parameters.speedIndex); baud >= 0) {
+    if (const int baud = SerialEncodings::BaudAt(parameters.speedIndex); baud >= 0)
         lineSettings.BaudRate = static_cast<DWORD>(baud);
-        // Reads return at once with whatever has arrived.
-        timeouts.ReadIntervalTimeout = MAXDWORD;
-        timeouts.ReadTotalTimeoutMultiplier = 0;
-        timeouts.ReadTotalTimeoutConstant = 0;
-    }
+    // No read time-outs at all: a read waits until its buffer is full. The worker reads one
+    // byte to wake on the exchange's first byte, then exactly what is queued behind it, which
+    // is there already; Windows documents this and Wine's serial driver does the same on a
+    // pseudo-terminal. The write time-outs stay the driver's.
+    timeouts.ReadIntervalTimeout = 0;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
     lineSettings.ByteSize = 8;
     if (const int parity = SerialEncodings::ParityCodeAt(parameters.parityIndex); parity >= 0)
         lineSettings.Parity = static_cast<BYTE>(parity);
@@ -75,18 +100,21 @@ void SerialLine::ApplySettings(const SerialParameters& parameters)
 
 void SerialLine::Start(HWND window)
 {
-    // The worker starts suspended so that it is published before it runs; and it is told
-    // to run before it can look, so that a quick Stop cannot be overtaken by its start.
     target = window;
     runFlag = true;
-    aliveFlag = true;
-    worker = AfxBeginThread(WorkerProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    if (!worker) {
+    pauseRequest = false;
+    pauseAcknowledged = false;
+    // The thread starts suspended so that its handle is ours before it can run; we keep our own
+    // copy of it, because the framework closes its copy when the thread ends.
+    CWinThread* thread = AfxBeginThread(WorkerProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    if (!thread) {
         runFlag = false;
-        aliveFlag = false;
         return;
     }
-    ::ResumeThread(worker->m_hThread);
+    HANDLE copy = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), thread->m_hThread, ::GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0);
+    worker.Reset(copy);
+    ::ResumeThread(thread->m_hThread);
 }
 
 UINT SerialLine::WorkerProc(void* self)
@@ -97,111 +125,172 @@ UINT SerialLine::WorkerProc(void* self)
 
 void SerialLine::RunWorker()
 {
-    // Sleep(5) must last about 5 ms, not a whole 15.6 ms scheduler tick.
-    CTimerResolution resolution(1);
-    bool backlog = false;  // the last read filled its whole block: read again without pausing
+    bool readBroken = false;
     while (runFlag) {
         if (pauseRequest) {
-            // Paused: no ReadFile or WriteFile until the request drops.
-            pauseAcknowledged = true;
-            workerSignal.SetEvent();
-            while (pauseRequest && runFlag)
-                resumeSignal.Lock(100);
-            pauseAcknowledged = false;
-            workerSignal.SetEvent();
+            HoldForPause();
             continue;
         }
+        if (!reading && !readBroken)
+            readBroken = !PostRead();
+        if (!writing && !chunk.IsFree())
+            StartWrite();
 
-        // The client's chunk goes out between reads, also while the exchange keeps talking.
-        if (!chunk.IsFree())
-            WriteChunk();
-
-        if (!backlog)
-            ::Sleep(PASS_MS);
-        std::uint8_t block[READ_BLOCK];
-        DWORD read = 0;
-        // Asking the driver's input queue first is much cheaper than a read that finds
-        // nothing, which keeps an idle line from costing CPU; a failed query reads anyway.
-        DWORD errors = 0;
-        COMSTAT status{};
-        const bool queueKnown = ::ClearCommError(port.Get(), &errors, &status) != FALSE;
-        if ((!queueKnown || status.cbInQue > 0) && !::ReadFile(port.Get(), block, READ_BLOCK, &read, nullptr))
-            read = 0;
-        backlog = read == READ_BLOCK;
-        if (read > 0) {
-            std::uint32_t count = exchangeCount;
-            if (count + read > sizeof exchangeBuffer)
-                count = 0;  // the window never took the last chunk (it is gone); start afresh
-            std::memcpy(exchangeBuffer + count, block, read);
-            exchangeCount = count + read;
-            ::SendMessageA(target, WM_EXCHANGE_DATA, 0, 0);
-        }
+        const HANDLE wakers[] = {command.Handle(), chunk.OfferedEvent(), readDone.Handle(), writeDone.Handle()};
+        const DWORD woken = ::WaitForMultipleObjects(4, wakers, FALSE, readBroken ? READ_RETRY_MS : INFINITE);
+        if (woken == WAIT_OBJECT_0 + 2 && reading)
+            FinishRead(false);
+        else if (woken == WAIT_OBJECT_0 + 3 && writing)
+            FinishWrite(false);
+        else if (woken == WAIT_TIMEOUT)
+            readBroken = false;
     }
-    aliveFlag = false;
-    workerSignal.SetEvent();
+    // Stopping: nothing more goes to or comes from the port.
+    CancelRead();
+    if (writing) {
+        ::CancelIoEx(port.Get(), &writeOverlapped);
+        FinishWrite(true);
+    }
 }
 
-void SerialLine::WriteChunk()
+void SerialLine::HoldForPause()
 {
-    const std::size_t count = chunk.Size();
-    std::size_t written = 0;
-    while (written < count) {
-        DWORD done = 0;
-        if (!::WriteFile(port.Get(), chunk.Bytes() + written, static_cast<DWORD>(count - written), &done, nullptr) ||
-            done == 0)
-            break;  // a line that takes nothing drops the rest of this chunk
-        written += done;
+    // The client's chunk finishes first, given its own time on the wire plus a margin: a speed
+    // change must not cut the client's bytes in the middle.
+    if (!writing && !chunk.IsFree())
+        StartWrite();
+    if (writing) {
+        const std::uint32_t rate = std::max<std::uint32_t>(lineRate, 1);
+        const DWORD bound = static_cast<DWORD>((chunk.Size() - writeOffset) * 10ull * 1000 / rate) + WRITE_MARGIN_MS;
+        const HANDLE wakers[] = {writeDone.Handle(), command.Handle()};
+        const DWORD start = ::GetTickCount();
+        while (writing && runFlag) {
+            const DWORD elapsed = ::GetTickCount() - start;
+            if (elapsed >= bound) {
+                ::CancelIoEx(port.Get(), &writeOverlapped);
+                FinishWrite(true);
+                break;
+            }
+            if (::WaitForMultipleObjects(2, wakers, FALSE, bound - elapsed) == WAIT_OBJECT_0)
+                FinishWrite(false);
+        }
+    }
+    // No ReadFile or WriteFile on the port from here until the request drops.
+    CancelRead();
+    pauseAcknowledged = true;
+    acknowledged.SetEvent();
+    while (pauseRequest && runFlag)
+        command.Lock();
+    pauseAcknowledged = false;
+    acknowledged.SetEvent();
+}
+
+bool SerialLine::PostRead()
+{
+    // One byte: the read completes when the exchange's first byte comes, and not before.
+    if (::ReadFile(port.Get(), exchangeBuffer, 1, nullptr, &readOverlapped) || ::GetLastError() == ERROR_IO_PENDING) {
+        reading = true;
+        return true;
+    }
+    return false;
+}
+
+void SerialLine::FinishRead(bool wait)
+{
+    reading = false;
+    const DWORD first = Transferred(port.Get(), readOverlapped, wait);
+    readDone.ResetEvent();
+    if (first == 0)
+        return;  // cancelled or failed: the loop posts the next read
+    // What came behind the first byte is queued already, so a read of exactly that much
+    // completes at once; it takes what the buffer holds, the rest comes on the next round.
+    std::size_t count = 1;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (::ClearCommError(port.Get(), &errors, &status) && status.cbInQue > 0) {
+        const DWORD more = std::min<DWORD>(status.cbInQue, sizeof exchangeBuffer - 1);
+        if (::ReadFile(port.Get(), exchangeBuffer + 1, more, nullptr, &readOverlapped) ||
+            ::GetLastError() == ERROR_IO_PENDING)
+            count += Transferred(port.Get(), readOverlapped, true);
+        readDone.ResetEvent();
+    }
+    HandOver(count);
+}
+
+void SerialLine::CancelRead()
+{
+    if (!reading)
+        return;
+    ::CancelIoEx(port.Get(), &readOverlapped);
+    // A byte that came before the cancel still goes to the client.
+    FinishRead(true);
+}
+
+void SerialLine::HandOver(std::size_t count)
+{
+    exchangeCount = static_cast<std::uint32_t>(count);
+    ::SendMessageA(target, WM_EXCHANGE_DATA, 0, 0);
+}
+
+void SerialLine::StartWrite()
+{
+    writing = true;
+    writeOffset = 0;
+    if (!::WriteFile(port.Get(), chunk.Bytes(), static_cast<DWORD>(chunk.Size()), nullptr, &writeOverlapped) &&
+        ::GetLastError() != ERROR_IO_PENDING)
+        FinishWrite(true);  // the line takes nothing: the chunk is dropped
+}
+
+void SerialLine::FinishWrite(bool wait)
+{
+    DWORD error = ERROR_SUCCESS;
+    writeOffset += Transferred(port.Get(), writeOverlapped, wait, &error);
+    if (error == ERROR_SUCCESS && writeOffset > 0 && writeOffset < chunk.Size() && runFlag) {
+        // The driver took part of it: the rest goes out at once.
+        if (::WriteFile(port.Get(), chunk.Bytes() + writeOffset, static_cast<DWORD>(chunk.Size() - writeOffset),
+                        nullptr, &writeOverlapped) ||
+            ::GetLastError() == ERROR_IO_PENDING)
+            return;
     }
     // The whole chunk leaves, written or not, so that the client's next chunk can come.
+    writing = false;
+    writeDone.ResetEvent();
     chunk.Release();
     ::PostMessageA(target, WM_RESUME_RECEIVE, 0, 0);
 }
 
-void SerialLine::WaitForWorker(const std::atomic<bool>& flag, bool value)
+void SerialLine::WaitForWorker(bool paused)
 {
     // The worker may be inside SendMessage to this thread: serve it while waiting.
     ++waits;
-    DWORD waited = 0;
-    while (flag != value) {
-        if (!AfxWaitServingSentMessages(workerSignal.Handle(), 1000)) {
-            waited += 1000;
-            // A write the line never accepts would hold the worker for good: abort it.
-            if (waited >= 2000)
-                ::PurgeComm(port.Get(), PURGE_TXABORT | PURGE_TXCLEAR);
-        }
-    }
+    while (pauseAcknowledged != paused)
+        AfxWaitServingSentMessages(acknowledged.Handle(), INFINITE);
     --waits;
 }
 
 void SerialLine::Stop()
 {
-    if (worker) {
+    if (worker.IsValid()) {
         runFlag = false;
-        resumeSignal.SetEvent();
-        WaitForWorker(aliveFlag, false);
-        worker = nullptr;
+        command.SetEvent();
+        // The thread itself, not a flag: once it has ended it can touch nothing of ours.
+        ++waits;
+        while (!AfxWaitServingSentMessages(worker.Get(), INFINITE)) {
+        }
+        --waits;
+        worker.Close();
     }
     port.Close();
-}
-
-void SerialLine::Pause()
-{
-    pauseRequest = true;
-    WaitForWorker(pauseAcknowledged, true);
-}
-
-void SerialLine::Resume()
-{
-    pauseRequest = false;
-    resumeSignal.SetEvent();
-    WaitForWorker(pauseAcknowledged, false);
 }
 
 SerialLine::SpeedChange SerialLine::ChangeSpeed(std::uint32_t rate)
 {
     const bool paused = Running();
-    if (paused)
-        Pause();
+    if (paused) {
+        pauseRequest = true;
+        command.SetEvent();
+        WaitForWorker(true);
+    }
     SpeedChange result = SpeedChange::UNCHANGED;
     lineSettings.DCBlength = sizeof lineSettings;
     if (!::GetCommState(port.Get(), &lineSettings)) {
@@ -209,11 +298,16 @@ SerialLine::SpeedChange SerialLine::ChangeSpeed(std::uint32_t rate)
     } else if (lineSettings.BaudRate != rate) {
         lineSettings.BaudRate = rate;
         result = ::SetCommState(port.Get(), &lineSettings) ? SpeedChange::SET : SpeedChange::REFUSED;
+        if (result == SpeedChange::SET)
+            lineRate = rate;
     }
     DWORD errors = 0;
     ::ClearCommError(port.Get(), &errors, nullptr);
     ::PurgeComm(port.Get(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-    if (paused)
-        Resume();
+    if (paused) {
+        pauseRequest = false;
+        command.SetEvent();
+        WaitForWorker(false);
+    }
     return result;
 }

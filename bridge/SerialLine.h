@@ -6,12 +6,13 @@
 
 #include "../framework/CEvent.h"
 #include "../framework/CHandle.h"
-#include "../framework/CWinThread.h"
 #include "BridgeOptions.h"
 #include "ClientChunk.h"
 
 // The one class two threads use: the window thread opens, configures, starts, pauses and stops;
-// the worker writes the client's chunks to the port and reads what the exchange sends.
+// the worker writes the client's chunks to the port and reads what the exchange sends. The worker
+// waits on events, never on a clock: the exchange's first byte, the client's chunk, a finished
+// write, or the window thread's pause and stop.
 class SerialLine {
 public:
     enum class SpeedChange { STATE_UNREADABLE, UNCHANGED, SET, REFUSED };
@@ -30,12 +31,13 @@ public:
     // Starts the worker, also on a port that failed to open (it then reads nothing). The
     // worker sends WM_EXCHANGE_DATA and posts WM_RESUME_RECEIVE to `target`.
     void Start(HWND target);
-    // Stops the worker and closes the port.
+    // Stops the worker, dropping a write in progress, and closes the port.
     void Stop();
-    // Holds the worker, sets the rate when it differs, purges both queues, lets the worker go on.
+    // Holds the worker once the client's chunk is written, sets the rate when it differs,
+    // purges both queues and lets the worker go on.
     SpeedChange ChangeSpeed(std::uint32_t rate);
 
-    bool Running() const { return worker != nullptr; }
+    bool Running() const { return worker.IsValid(); }
     // True while the window thread waits for the worker (clicks are not acted on meanwhile).
     bool Waiting() const { return waits > 0; }
 
@@ -46,11 +48,15 @@ public:
 private:
     static UINT WorkerProc(void* self);
     void RunWorker();
-    void WriteChunk();
+    void HoldForPause();
+    bool PostRead();
+    void FinishRead(bool wait);
+    void StartWrite();
+    void FinishWrite(bool wait);
+    void CancelRead();
+    void HandOver(std::size_t count);
     void ApplySettings(const SerialParameters& parameters);
-    void WaitForWorker(const std::atomic<bool>& flag, bool value);
-    void Pause();
-    void Resume();
+    void WaitForWorker(bool paused);
 
     // Set before the worker starts, then read-only until it has stopped.
     ClientChunk& chunk;
@@ -60,18 +66,27 @@ private:
     // Window thread only.
     DCB lineSettings{};
     COMMTIMEOUTS timeouts{};
-    CWinThread* worker = nullptr;  // the running worker; never dereferenced
-    int waits = 0;                 // nesting of waits for the worker
+    CHandle worker;  // the worker's thread, until it has ended
+    int waits = 0;   // nesting of waits for the worker
 
     // Written by the window thread, read by the worker.
     std::atomic<bool> runFlag{false};
     std::atomic<bool> pauseRequest{false};
-    CEvent resumeSignal{false, false};  // the pause request dropped, or the worker must stop
+    std::atomic<std::uint32_t> lineRate{0};  // bits per second, for how long a write may take
+    CEvent command{false, false};            // the pause request changed, or the worker must stop
 
     // Written by the worker, read by the window thread.
-    std::atomic<bool> aliveFlag{false};
     std::atomic<bool> pauseAcknowledged{false};
-    CEvent workerSignal{false, false};  // alive or pause acknowledged changed
+    CEvent acknowledged{false, false};  // pause acknowledged changed
+
+    // Worker only: the overlapped read that waits for the exchange and the write of the client's chunk.
+    OVERLAPPED readOverlapped{};
+    CEvent readDone{false, true};
+    bool reading = false;
+    OVERLAPPED writeOverlapped{};
+    CEvent writeDone{false, true};
+    bool writing = false;
+    std::size_t writeOffset = 0;
 
     // Handed over through WM_EXCHANGE_DATA: the worker fills the buffer and sends the message;
     // the window thread reads and empties it while the worker waits in SendMessage.

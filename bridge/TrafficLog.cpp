@@ -1,9 +1,14 @@
 // The traffic log: the log file's prefixed entries and the raw copy of the client's bytes to a log receiver.
 #include "TrafficLog.h"
 
+#include <chrono>
+
+#include "TrafficLogFormat.h"
+
 void TrafficLog::OpenFile(const std::string& fileName)
 {
     file = std::make_unique<CFile>(fileName, CFile::modeCreate | CFile::modeReadWrite);
+    exchangeEntries.OtherEntry();
 }
 
 void TrafficLog::CloseFile()
@@ -18,9 +23,21 @@ void TrafficLog::Write(const std::string& prefix, const void* data, std::size_t 
 {
     if (!file)
         return;
+    exchangeEntries.OtherEntry();
     file->Write(prefix.data(), prefix.size());
     if (length > 0)
         file->Write(data, length);
+}
+
+void TrafficLog::WriteExchange(const void* data, std::size_t length)
+{
+    if (!file || length == 0)
+        return;
+    const double nowMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    if (exchangeEntries.StartsEntry(length, nowMs))
+        file->Write(TrafficLogFormat::EXCHANGE_PREFIX, sizeof TrafficLogFormat::EXCHANGE_PREFIX - 1);
+    file->Write(data, length);
 }
 
 void TrafficLog::ConnectReceiver(const std::string& address, int port)

@@ -5,6 +5,7 @@
 
 #include "../framework/CFile.h"
 #include "CBridgeSocket.h"
+#include "ExchangeEntryGrouping.h"
 
 // Window thread only. Both outputs live from the Listen that opens them to the Stop that closes them.
 class TrafficLog : private IBridgeSocketOwner {
@@ -14,6 +15,8 @@ public:
     void CloseFile();
     // One entry: the prefix, then the bytes if any, each with one write. Nothing while no file is open.
     void Write(const std::string& prefix, const void* data = nullptr, std::size_t length = 0);
+    // The exchange's bytes: a new entry under the exchange's prefix, or the current one goes on.
+    void WriteExchange(const void* data, std::size_t length);
 
     // Connects once; what happens to the connection is not awaited or reported.
     void ConnectReceiver(const std::string& address, int port);
@@ -28,5 +31,6 @@ private:
     void OnSocketClose(CBridgeSocket& socket) override;
 
     std::unique_ptr<CFile> file;
+    ExchangeEntryGrouping exchangeEntries;
     CBridgeSocket link;
 };

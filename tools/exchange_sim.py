@@ -39,6 +39,11 @@ class SimulatedExchange:
         self._lock = threading.Lock()
         self._changed = threading.Condition(self._lock)
         self._stop = False
+        # A byte on this pipe wakes the exchange's loop when something is queued to send.
+        self._wake_read, self._wake_write = os.pipe()
+        os.set_blocking(self._wake_read, False)
+        os.set_blocking(self._wake_write, False)
+        self.sent_at = []  # (offset, time) of each paced chunk, when it was queued
         self._thread = threading.Thread(target=self._run, daemon=True)
         self._thread.start()
 
@@ -46,16 +51,27 @@ class SimulatedExchange:
     def send(self, data):
         with self._lock:
             self._out += data
+        try:
+            os.write(self._wake_write, b"!")
+        except BlockingIOError:
+            pass  # a wake-up is pending already
+        except OSError:
+            pass  # closed: the exchange is gone
 
     def send_paced(self, data, bytes_per_second, chunk=16):
         """Queues data at the given rate from a thread of its own; returns that thread."""
+        self.sent_at = []
+
         def pace():
             start = time.monotonic()
             for offset in range(0, len(data), chunk):
+                if self._stop:
+                    return
                 due = start + offset / bytes_per_second
                 delay = due - time.monotonic()
                 if delay > 0:
                     time.sleep(delay)
+                self.sent_at.append((offset, time.perf_counter()))
                 self.send(data[offset:offset + chunk])
         thread = threading.Thread(target=pace, daemon=True)
         thread.start()
@@ -84,6 +100,8 @@ class SimulatedExchange:
     def close(self):
         self._stop = True
         self._thread.join(5)
+        os.close(self._wake_read)
+        os.close(self._wake_write)
         os.close(self.master)
         os.close(self.slave)
         if os.path.islink(self.link):
@@ -110,8 +128,14 @@ class SimulatedExchange:
         while not self._stop:
             with self._lock:
                 want_write = bool(self._out)
-            readable, writable, _ = select.select([self.master], [self.master] if want_write else [], [], 0.05)
-            if readable:
+            readable, writable, _ = select.select([self.master, self._wake_read],
+                                                  [self.master] if want_write else [], [], 0.05)
+            if self._wake_read in readable:
+                try:
+                    os.read(self._wake_read, 4096)
+                except BlockingIOError:
+                    pass
+            if self.master in readable:
                 try:
                     data = os.read(self.master, 65536)
                 except OSError:

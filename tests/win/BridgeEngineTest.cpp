@@ -1,11 +1,13 @@
 // The bridge engine below its window: a stand-in view, real sockets on loopback and the echoing exchange on COM2.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,16 @@ private:
     std::string received;
     bool closedByPeer = false;
 };
+
+// A speed record: code 3, one ignored byte, the rate little-endian.
+std::string SpeedRecord(std::uint32_t rate, char ignored = 0)
+{
+    std::string record("\x03\x00\x00\x00", 4);
+    record += ignored;
+    for (int shift = 0; shift < 32; shift += 8)
+        record += static_cast<char>((rate >> shift) & 0xFF);
+    return record;
+}
 
 LRESULT CALLBACK ForwardToEngine(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -248,7 +260,7 @@ TEST_F(BridgeEngineTest, SpeedRecordsChangeTheLineInAnySplitAndAnswerNothing)
 {
     Start();
     Client config(options.configPort);
-    const std::string speed9600("\x03\x00\x00\x00\x55\x80\x25\x00\x00", 9);
+    const std::string speed9600 = SpeedRecord(9600, 0x55);
     for (char byte : speed9600)
         config.Send(std::string(1, byte));
     ASSERT_TRUE(PumpUntil([&] { return !view.speeds.empty(); }));
@@ -257,8 +269,8 @@ TEST_F(BridgeEngineTest, SpeedRecordsChangeTheLineInAnySplitAndAnswerNothing)
     // The same rate again changes nothing; an unknown record is skipped whole; 38400 moves
     // the line but not the list; 2400 moves both.
     const std::string unknown("\x07\x00\x00\x00\x00\x01\x02\x03\x04", 9);
-    const std::string speed38400("\x03\x00\x00\x00\x00\x00\x96\x00\x00", 9);
-    const std::string speed2400("\x03\x00\x00\x00\x00\x60\x09\x00\x00", 9);
+    const std::string speed38400 = SpeedRecord(38400);
+    const std::string speed2400 = SpeedRecord(2400);
     config.Send(speed9600 + unknown + speed38400 + speed2400);
     ASSERT_TRUE(PumpUntil([&] { return view.speeds.size() == 2; }));
     EXPECT_EQ(view.speeds.back(), 4);
@@ -303,4 +315,55 @@ TEST_F(BridgeEngineTest, StopClosesEveryPortAndListenAgainRelays)
     again.Send("second");
     EXPECT_EQ(again.Receive(6), "second");
     EXPECT_EQ(StopAndReadLog().rfind(Tcp(options.listenPort) + "second", 0), 0u) << "each Listen starts the log afresh";
+}
+
+TEST_F(BridgeEngineTest, ALoneByteComesAtOnceAndStopEndsTheReadThatWaits)
+{
+    Start();
+    Client client(options.listenPort);
+    // Nothing follows the byte: a read that waited for a fuller buffer would never hand it on.
+    client.Send("Z");
+    EXPECT_EQ(client.Receive(1), "Z");
+
+    // The line is idle, its read waiting for the exchange: Stop must end that read, not wait it out.
+    std::atomic<bool> stopped{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 300 && !stopped; ++i)
+            ::Sleep(100);
+        if (!stopped) {
+            std::fprintf(stderr, "Stop did not end the waiting read\n");
+            ::ExitProcess(3);
+        }
+    });
+    engine.Stop();
+    stopped = true;
+    watchdog.join();
+
+    Start();
+    Client again(options.listenPort);
+    again.Send("Y");
+    EXPECT_EQ(again.Receive(1), "Y");
+}
+
+TEST_F(BridgeEngineTest, ASpeedChangeBetweenReadsLosesNothing)
+{
+    Start();
+    Client client(options.listenPort);
+    Client config(options.configPort);
+    std::string sent, echoed;
+    for (const std::uint32_t rate : {9600u, 2400u, 4800u}) {
+        const std::string before = "before " + std::to_string(rate) + "\r";
+        client.Send(before);
+        echoed += client.Receive(before.size());
+        sent += before;
+        const std::size_t shown = view.speeds.size();
+        config.Send(SpeedRecord(rate));
+        ASSERT_TRUE(PumpUntil([&] { return view.speeds.size() > shown; })) << "speed change to " << rate;
+        const std::string after = "after\r";
+        client.Send(after);
+        echoed += client.Receive(after.size());
+        sent += after;
+    }
+    EXPECT_EQ(echoed, sent);
+    EXPECT_EQ(view.speeds, (std::vector<int>{7, 4, 5}));
 }
