@@ -136,11 +136,20 @@ void SerialLine::RunWorker()
         if (!writing && !chunk.IsFree())
             StartWrite();
 
-        const HANDLE wakers[] = {command.Handle(), chunk.OfferedEvent(), readDone.Handle(), writeDone.Handle()};
-        const DWORD woken = ::WaitForMultipleObjects(4, wakers, FALSE, readBroken ? READ_RETRY_MS : INFINITE);
-        if (woken == WAIT_OBJECT_0 + 2 && reading)
+        // Only the transfers in progress are waited for: a finished one's event stays set until
+        // the next transfer starts, and resetting it would cost a call for every hand-over.
+        HANDLE wakers[4] = {command.Handle(), chunk.OfferedEvent()};
+        DWORD count = 2;
+        const DWORD readSlot = reading ? count++ : MAXDWORD;
+        if (reading)
+            wakers[readSlot] = readDone.Handle();
+        const DWORD writeSlot = writing ? count++ : MAXDWORD;
+        if (writing)
+            wakers[writeSlot] = writeDone.Handle();
+        const DWORD woken = ::WaitForMultipleObjects(count, wakers, FALSE, readBroken ? READ_RETRY_MS : INFINITE);
+        if (woken == WAIT_OBJECT_0 + readSlot)
             FinishRead(false);
-        else if (woken == WAIT_OBJECT_0 + 3 && writing)
+        else if (woken == WAIT_OBJECT_0 + writeSlot)
             FinishWrite(false);
         else if (woken == WAIT_TIMEOUT)
             readBroken = false;
@@ -199,7 +208,6 @@ void SerialLine::FinishRead(bool wait)
 {
     reading = false;
     const DWORD first = Transferred(port.Get(), readOverlapped, wait);
-    readDone.ResetEvent();
     if (first == 0)
         return;  // cancelled or failed: the loop posts the next read
     // What came behind the first byte is queued already, so a read of exactly that much
@@ -212,7 +220,6 @@ void SerialLine::FinishRead(bool wait)
         if (::ReadFile(port.Get(), exchangeBuffer + 1, more, nullptr, &readOverlapped) ||
             ::GetLastError() == ERROR_IO_PENDING)
             count += Transferred(port.Get(), readOverlapped, true);
-        readDone.ResetEvent();
     }
     HandOver(count);
 }
@@ -254,7 +261,6 @@ void SerialLine::FinishWrite(bool wait)
     }
     // The whole chunk leaves, written or not, so that the client's next chunk can come.
     writing = false;
-    writeDone.ResetEvent();
     chunk.Release();
     ::PostMessageA(target, WM_RESUME_RECEIVE, 0, 0);
 }

@@ -9,7 +9,6 @@ public:
     explicit CEvent(bool initiallySignalled = false, bool manualReset = false);
 
     void SetEvent() const { ::SetEvent(handle.Get()); }
-    void ResetEvent() const { ::ResetEvent(handle.Get()); }
     // True when the event was taken within the time-out.
     bool Lock(DWORD timeoutMs = INFINITE) const { return ::WaitForSingleObject(handle.Get(), timeoutMs) == WAIT_OBJECT_0; }
     HANDLE Handle() const { return handle.Get(); }
