@@ -20,7 +20,10 @@ void StartListener(CBridgeSocket& listener, int port, int role, IBridgeSocketOwn
 }
 }
 
-BridgeEngine::BridgeEngine(IBridgeView& bridgeView) : view(bridgeView) {}
+BridgeEngine::BridgeEngine(IBridgeView& bridgeView) : view(bridgeView)
+{
+    log.onFileFailure = [this](const std::string& text) { view.ShowErrorLater(text); };
+}
 
 void BridgeEngine::Start(const BridgeOptions& startOptions)
 {
@@ -48,12 +51,16 @@ void BridgeEngine::Stop()
     Shutdown();
     listening = false;
     configConnection.Disconnect();
+    configRecords.Clear();
     configListener.Close();
 }
 
 void BridgeEngine::Shutdown()
 {
     line.Stop();
+    // Bytes still waiting for the line belong to a session that has ended: the next Listen,
+    // perhaps hours later and on another port or speed, must not write them.
+    clientChunk.Discard();
     log.CloseFile();
     log.CloseReceiver();
     dataConnection.Disconnect();
@@ -71,6 +78,8 @@ void BridgeEngine::OpenSerialPort(int portNumber)
         view.ShowError(text);
     }
     line.Start(messageWindow);
+    // A client that sent while the boxes above were up is read now that a line can carry it.
+    OnResumeReceive();
 }
 
 void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
@@ -80,8 +89,11 @@ void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
                                                                      : nullptr;
     if (connection) {
         // A newcomer takes over: the current client is cut off without a word.
-        if (connection->connected)
+        if (connection->connected) {
             connection->Disconnect();
+            if (connection == &configConnection)
+                DropPartialRecord();
+        }
         connection->owner = this;
         connection->connected = listener.Accept(*connection);
         connection->role = listener.role == ROLE_DATA_LISTENER ? ROLE_DATA_CONNECTION : ROLE_CFG_CONNECTION;
@@ -93,9 +105,22 @@ void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
 
 void BridgeEngine::OnSocketClose(CBridgeSocket& socket)
 {
-    if ((socket.role == ROLE_DATA_CONNECTION || socket.role == ROLE_CFG_CONNECTION) && socket.connected)
+    if ((socket.role == ROLE_DATA_CONNECTION || socket.role == ROLE_CFG_CONNECTION) && socket.connected) {
         socket.Disconnect();
+        // The data client's bytes already received still go to the line; an unfinished record
+        // of a configuration client would shift every record of the next one.
+        if (socket.role == ROLE_CFG_CONNECTION)
+            DropPartialRecord();
+    }
     view.ShowStatus(NO_CONNECTION_TEXT);
+}
+
+void BridgeEngine::DropPartialRecord()
+{
+    if (configRecords.Pending() == 0)
+        return;
+    log.Write(TrafficLogFormat::PartialRecordDropped(options.configPort, configRecords.Pending()));
+    configRecords.Clear();
 }
 
 void BridgeEngine::OnSocketReceive(CBridgeSocket& socket)

@@ -42,6 +42,7 @@ private:
 
     void ReceiveData();
     void ReceiveConfig();
+    void DropPartialRecord();
     void OpenSerialPort(int portNumber);
     void ChangeLineSpeed(std::uint32_t rate);
 

@@ -17,6 +17,8 @@ constexpr const char* NO_CONNECTION_TEXT = "(brak połączenia)";
 constexpr const char* LISTEN_TEXT = "&Nasłuchuj ...";
 constexpr const char* STOP_TEXT = "&Stop";
 constexpr const char* TRAY_TIP = "Vextor";
+// Posted to the panel to show a failure that happened where a box must not be opened.
+constexpr UINT WM_SHOW_ERROR = WM_APP + 3;
 
 // Controls a running bridge keeps locked; the engine's steps lock more.
 constexpr int LOCKED_WHILE_LISTENING[] = {IDC_COM1,        IDC_COM2,        IDC_LOG_TO_TCP, IDC_LOG_TO_FILE, IDC_COM_GROUP,
@@ -43,6 +45,7 @@ BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
     ON_MESSAGE(WM_EXCHANGE_DATA, OnExchangeData)
     ON_MESSAGE(WM_RESUME_RECEIVE, OnResumeReceive)
+    ON_MESSAGE(WM_SHOW_ERROR, OnShowError)
 END_MESSAGE_MAP()
 
 CControlPanelDlg::CControlPanelDlg(BridgeSettings& appSettings)
@@ -254,6 +257,23 @@ void CControlPanelDlg::ShowStatus(const std::string& text)
 {
     statusText = text;
     UpdateData(false);
+}
+
+void CControlPanelDlg::ShowErrorLater(const std::string& text)
+{
+    laterErrors.push_back(text);
+    ::PostMessageA(m_hWnd, WM_SHOW_ERROR, 0, 0);
+}
+
+LRESULT CControlPanelDlg::OnShowError(WPARAM, LPARAM)
+{
+    if (laterErrors.empty())
+        return 0;
+    const std::string text = laterErrors.front();
+    laterErrors.pop_front();
+    // Worded and shown like the file errors the framework reports.
+    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    return 0;
 }
 
 void CControlPanelDlg::ShowSpeed(int speedIndex)

@@ -1,5 +1,6 @@
 // The bridge's control panel: settings fields, enabling rules, model presets, Listen/Stop, tray icon.
 #pragma once
+#include <deque>
 #include <initializer_list>
 #include <string>
 
@@ -62,6 +63,8 @@ private:
     void ShowSpeed(int speedIndex) override;
     void Lock(ControlGroup group) override;
     void ShowError(const std::string& text) override { AfxMessageBox(text, MB_OK); }
+    void ShowErrorLater(const std::string& text) override;
+    LRESULT OnShowError(WPARAM, LPARAM);
 
     void FillLists() const;
     void ApplyManualRule() const;
@@ -74,6 +77,7 @@ private:
 
     BridgeSettings& settings;
     HICON icon;
+    std::deque<std::string> laterErrors;  // window thread: shown one by one from posted messages
     CTrayIcon trayIcon;
     BridgeEngine engine{*this};
 };

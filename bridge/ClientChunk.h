@@ -27,6 +27,8 @@ public:
     std::size_t Size() const { return count; }
     // Worker: the chunk has left, written or not.
     void Release() { count = 0; }
+    // Window thread, while no worker runs: a chunk the line never took is dropped.
+    void Discard() { count = 0; }
     // Signalled at every offer, so that a waiting worker wakes for it.
     HANDLE OfferedEvent() const { return offered.Handle(); }
 

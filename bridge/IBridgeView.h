@@ -18,6 +18,9 @@ public:
     virtual void Lock(ControlGroup group) = 0;
     // A failure the user must see (a COM port that cannot be opened or set); returns when seen.
     virtual void ShowError(const std::string& text) = 0;
+    // A failure to show once the window thread is free again; returns at once, so that the
+    // caller (the exchange's hand-over, say) is never held by a box.
+    virtual void ShowErrorLater(const std::string& text) = 0;
 
 protected:
     ~IBridgeView() = default;

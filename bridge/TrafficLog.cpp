@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "../framework/CFileException.h"
 #include "TrafficLogFormat.h"
 
 void TrafficLog::OpenFile(const std::string& fileName)
@@ -24,9 +25,9 @@ void TrafficLog::Write(const std::string& prefix, const void* data, std::size_t 
     if (!file)
         return;
     exchangeEntries.OtherEntry();
-    file->Write(prefix.data(), prefix.size());
+    WriteOrGiveUp(prefix.data(), prefix.size());
     if (length > 0)
-        file->Write(data, length);
+        WriteOrGiveUp(data, length);
 }
 
 void TrafficLog::WriteExchange(const void* data, std::size_t length)
@@ -36,8 +37,22 @@ void TrafficLog::WriteExchange(const void* data, std::size_t length)
     const double nowMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
     if (exchangeEntries.StartsEntry(length, nowMs))
-        file->Write(TrafficLogFormat::EXCHANGE_PREFIX, sizeof TrafficLogFormat::EXCHANGE_PREFIX - 1);
-    file->Write(data, length);
+        WriteOrGiveUp(TrafficLogFormat::EXCHANGE_PREFIX, sizeof TrafficLogFormat::EXCHANGE_PREFIX - 1);
+    WriteOrGiveUp(data, length);
+}
+
+void TrafficLog::WriteOrGiveUp(const void* data, std::size_t length)
+{
+    if (!file)
+        return;
+    try {
+        file->Write(data, length);
+    } catch (const CFileException& failure) {
+        // A log that cannot be written never holds the relay: it stops until the next Listen.
+        CloseFile();
+        if (onFileFailure)
+            onFileFailure(failure.what());
+    }
 }
 
 void TrafficLog::ConnectReceiver(const std::string& address, int port)

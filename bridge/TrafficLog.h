@@ -1,5 +1,6 @@
 // The traffic log: the log file's prefixed entries and the raw copy of the client's bytes to a log receiver.
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,6 +11,11 @@
 // Window thread only. Both outputs live from the Listen that opens them to the Stop that closes them.
 class TrafficLog : private IBridgeSocketOwner {
 public:
+    // A write to the file failed (a full disk, say): the file is closed until the next Listen and
+    // this is told once, with the text of the failure. It is called inside the write, so it must
+    // not hold the caller (the exchange's hand-over may be waiting on it).
+    std::function<void(const std::string&)> onFileFailure;
+
     // Starts the file afresh; throws CFileException when it cannot be made.
     void OpenFile(const std::string& fileName);
     void CloseFile();
@@ -25,6 +31,8 @@ public:
     void CopyToReceiver(const void* data, int length);
 
 private:
+    void WriteOrGiveUp(const void* data, std::size_t length);
+
     // The receiver's own notifications: what it says is dropped; when it goes, it is gone until the next Listen.
     void OnSocketAccept(CBridgeSocket&) override {}
     void OnSocketReceive(CBridgeSocket& socket) override;

@@ -40,3 +40,8 @@ std::string TrafficLogFormat::UnknownRecord(int configPort, std::uint32_t code)
 {
     return Tcp(configPort) + " UNKNOWN CFG [" + Signed(code) + "] skipped";
 }
+
+std::string TrafficLogFormat::PartialRecordDropped(int configPort, std::size_t count)
+{
+    return Tcp(configPort) + " INCOMPLETE CFG [" + std::to_string(count) + "] dropped";
+}

@@ -1,5 +1,6 @@
 // Texts of the traffic log's entries: each starts with a line feed, none has a terminator.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,4 +14,6 @@ public:
     static std::string SpeedRefused(int configPort, std::uint32_t rate);
     static std::string StateUnreadable(int configPort);
     static std::string UnknownRecord(int configPort, std::uint32_t code);
+    // A configuration client left in the middle of a record: its `count` bytes are dropped.
+    static std::string PartialRecordDropped(int configPort, std::size_t count);
 };

@@ -6,13 +6,24 @@
 #include "CException.h"
 
 namespace {
-constexpr UINT WM_SOCKET_NOTIFY = WM_USER + 0x0373;
+// Every registration of a socket gets a notification message of its own from this range. Windows
+// may still deliver notifications for a socket after it was closed, and the next socket can get
+// the same handle value; a queued notification that carries another registration's message is
+// stale and goes nowhere, so it can never reach the socket that now has the handle.
+constexpr UINT NOTIFY_FIRST = WM_APP + 0x100;
+constexpr UINT NOTIFY_COUNT = 0x3E00;
 constexpr const char* NOTIFY_CLASS = "AfxSocketNotifySink";
+
+struct Registration {
+    CAsyncSocket* socket;
+    UINT message;
+};
 
 // Each thread has its own hidden window and table of sockets; only that thread touches them.
 struct ThreadSockets {
     HWND window = nullptr;
-    std::map<SOCKET, CAsyncSocket*> sockets;
+    std::map<SOCKET, Registration> sockets;
+    UINT registrations = 0;
 };
 // A plain pointer: a thread_local object with a destructor would pin a library in memory
 // until the thread ends, so that unloading it would never run its exit work.
@@ -48,11 +59,11 @@ void CAsyncSocket::TermThread()
 
 LRESULT CALLBACK CAsyncSocket::NotifyWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message != WM_SOCKET_NOTIFY)
+    if (message < NOTIFY_FIRST || message >= NOTIFY_FIRST + NOTIFY_COUNT)
         return ::DefWindowProcA(hwnd, message, wParam, lParam);
     // A handler that throws is abandoned and reported; the program goes on.
     try {
-        Dispatch(static_cast<SOCKET>(wParam), lParam);
+        Dispatch(static_cast<SOCKET>(wParam), message, lParam);
     } catch (const CException& e) {
         e.ReportError();
     } catch (const std::exception& e) {
@@ -61,13 +72,13 @@ LRESULT CALLBACK CAsyncSocket::NotifyWindowProc(HWND hwnd, UINT message, WPARAM 
     return 0;
 }
 
-void CAsyncSocket::Dispatch(SOCKET socket, LPARAM lParam)
+void CAsyncSocket::Dispatch(SOCKET socket, UINT message, LPARAM lParam)
 {
     ThreadSockets& mine = Mine();
     auto found = mine.sockets.find(socket);
-    if (found == mine.sockets.end())
+    if (found == mine.sockets.end() || found->second.message != message)
         return;  // closed or detached since the notification was posted
-    CAsyncSocket* target = found->second;
+    CAsyncSocket* target = found->second.socket;
     const int error = WSAGETSELECTERROR(lParam);
     switch (WSAGETSELECTEVENT(lParam)) {
     case FD_READ: {
@@ -107,8 +118,9 @@ bool CAsyncSocket::Attach(SOCKET socket, long events)
             return false;
     }
     m_hSocket = socket;
-    mine.sockets[socket] = this;
-    return ::WSAAsyncSelect(socket, mine.window, WM_SOCKET_NOTIFY, events) == 0;
+    const UINT message = NOTIFY_FIRST + mine.registrations++ % NOTIFY_COUNT;
+    mine.sockets[socket] = Registration{this, message};
+    return ::WSAAsyncSelect(socket, mine.window, message, events) == 0;
 }
 
 bool CAsyncSocket::Create(UINT port, int type, long events, const char* address)

@@ -43,5 +43,5 @@ public:
 private:
     bool Attach(SOCKET socket, long events);
     static LRESULT CALLBACK NotifyWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static void Dispatch(SOCKET socket, LPARAM lParam);
+    static void Dispatch(SOCKET socket, UINT message, LPARAM lParam);
 };

@@ -85,6 +85,9 @@ int CNewsConnection::WaitForSocketEvent(HANDLE event, DWORD sliceMs)
         if (WaitForEventOrMessage(event, sliceMs))
             return 1;
         DispatchOneMessage();
+        // The host is ending: its socket notifications are no longer dispatched, so waiting on is pointless.
+        if (quitSeen)
+            return -4;
         if (NowMs() - start > timeout)
             return -2;
         if (socket->closed)
@@ -102,7 +105,7 @@ int CNewsConnection::WaitForConnect()
 
 int CNewsConnection::ConnectWithRetries()
 {
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 3 && !quitSeen; ++attempt) {
         if (OneAttempt() == 0) {
             open = 1;
             return 0;
@@ -142,6 +145,8 @@ int CNewsConnection::ReadAll()
     for (;;) {
         const std::int64_t now = NowMs();
         DispatchOneMessage();
+        if (quitSeen)
+            return -4;
         if (now - start > timeout)
             return -2;  // the socket stays open until the connection is destroyed
         const int taken = socket->Take(reply.get() + replyLength, REPLY_LIMIT - replyLength);

@@ -25,6 +25,8 @@ public:
 
     const std::uint8_t* Reply() const { return reply.get(); }
     int ReplyLength() const { return replyLength; }
+    // The host asked to quit during a wait: the fetch was given up.
+    bool QuitSeen() const { return quitSeen; }
 
 private:
     int OneAttempt();

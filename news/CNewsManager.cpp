@@ -78,11 +78,14 @@ int CNewsManager::Fetch()
     } catch (const std::bad_alloc&) {
         return 2;
     }
-    if (connection->ConnectWithRetries() != 0)
+    if (connection->ConnectWithRetries() != 0 || connection->QuitSeen())
         return 0;
     ::Sleep(100);
     connection->WaitForData();
     connection->ReadAll();
+    // A host that quits mid-fetch gets a failed fetch at once; its quit goes back to its queue.
+    if (connection->QuitSeen())
+        return 0;
     if (connection->ReplyLength() > 0) {
         const std::string reply(reinterpret_cast<const char*>(connection->Reply()),
                                 static_cast<size_t>(connection->ReplyLength()));

@@ -2,9 +2,11 @@
 #include "CNewsSocket.h"
 
 #include <algorithm>
-#include <vector>
 
-CNewsSocket::CNewsSocket() : ring(std::make_unique<ReceiveRing>()) {}
+CNewsSocket::CNewsSocket()
+    : ring(std::make_unique<ReceiveRing>()), incoming(std::make_unique<std::uint8_t[]>(ReceiveRing::STORAGE))
+{
+}
 
 int CNewsSocket::Pull()
 {
@@ -18,11 +20,10 @@ int CNewsSocket::Pull()
         Receive(&none, 0);  // re-arms the receive notification without taking data
         return 0;
     }
-    std::vector<std::uint8_t> incoming(ReceiveRing::STORAGE);
-    const int received = Receive(incoming.data(), static_cast<int>(std::min(room, incoming.size())));
+    const int received = Receive(incoming.get(), static_cast<int>(std::min(room, ReceiveRing::STORAGE)));
     if (received <= 0)
         return 0;
-    const std::size_t stored = ring->Store(incoming.data(), static_cast<std::size_t>(received));
+    const std::size_t stored = ring->Store(incoming.get(), static_cast<std::size_t>(received));
     dataEvent.SetEvent();
     return static_cast<int>(stored);
 }

@@ -29,6 +29,9 @@ public:
 
 private:
     std::unique_ptr<ReceiveRing> ring;
+    // Taken once with the socket: a receive notification allocates nothing, so it cannot fail
+    // for want of memory (the library must not show a box of its own from inside the host).
+    std::unique_ptr<std::uint8_t[]> incoming;
     int pulling = 0;
     int pendingReceive = 0;
     int taking = 0;

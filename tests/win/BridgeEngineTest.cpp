@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <thread>
 #include <string>
@@ -23,13 +24,24 @@ struct FakeView : IBridgeView {
     void ShowStatus(const std::string& text) override { statuses.push_back(text); }
     void ShowSpeed(int speedIndex) override { speeds.push_back(speedIndex); }
     void Lock(ControlGroup group) override { locks.push_back(group); }
-    void ShowError(const std::string& text) override { errors.push_back(text); }
+    void ShowError(const std::string& text) override
+    {
+        errors.push_back(text);
+        if (whileErrorShown)
+            whileErrorShown();
+    }
+    void ShowErrorLater(const std::string& text) override { laterErrors.push_back(text); }
 
     std::vector<std::string> statuses;
     std::vector<int> speeds;
     std::vector<ControlGroup> locks;
     std::vector<std::string> errors;
+    std::vector<std::string> laterErrors;
+    std::function<void()> whileErrorShown;  // what happens while a box is up
 };
+
+// Receive notifications the pump below has handed to sockets.
+int readNotifications = 0;
 
 // Handles the window thread's messages until the condition holds; false after the deadline.
 bool PumpUntil(const std::function<bool()>& condition, double seconds = 10)
@@ -40,8 +52,13 @@ bool PumpUntil(const std::function<bool()>& condition, double seconds = 10)
             return false;
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            char windowClass[64] = {};
+            ::GetClassNameA(msg.hwnd, windowClass, sizeof windowClass);
+            if (std::string(windowClass) == "AfxSocketNotifySink" && WSAGETSELECTEVENT(msg.lParam) == FD_READ)
+                ++readNotifications;
             ::DispatchMessageA(&msg);
+        }
     }
     return true;
 }
@@ -366,4 +383,44 @@ TEST_F(BridgeEngineTest, ASpeedChangeBetweenReadsLosesNothing)
     }
     EXPECT_EQ(echoed, sent);
     EXPECT_EQ(view.speeds, (std::vector<int>{7, 4, 5}));
+}
+
+TEST_F(BridgeEngineTest, AClientThatSendsWhileABoxIsUpIsReadOnceTheLineRuns)
+{
+    // The test run makes COM1 a device that is no serial line: its settings cannot be applied,
+    // and the box saying so is up before the line's worker starts.
+    options.com1 = true;
+    options.com2 = false;
+    std::unique_ptr<Client> early;
+    view.whileErrorShown = [&] {
+        early = std::make_unique<Client>(options.listenPort);
+        early->Send("sent while the box was up");
+        const int before = readNotifications;
+        ASSERT_TRUE(PumpUntil([&] { return readNotifications > before; })) << "the receive was not noticed";
+    };
+    engine.Start(options);
+    ASSERT_EQ(view.errors, std::vector<std::string>{"Błąd ustawień COM1"});
+    ASSERT_TRUE(early);
+    EXPECT_NE(StopAndReadLog().find(Tcp(options.listenPort) + "sent while the box was up"), std::string::npos)
+        << "the waiting receive was never resumed";
+}
+
+TEST_F(BridgeEngineTest, APartialRecordDiesWithItsClientAndStopDropsWhatTheLineNeverTook)
+{
+    Start();
+    {
+        Client departing(options.configPort);
+        departing.Send(SpeedRecord(2400).substr(0, 5));
+        departing.Close();
+        ASSERT_TRUE(PumpUntil([&] { return view.statuses.size() >= 2; })) << "the departure was not noticed";
+    }
+    Client next(options.configPort);
+    next.Send(SpeedRecord(9600));
+    ASSERT_TRUE(PumpUntil([&] { return !view.speeds.empty(); }));
+    EXPECT_EQ(view.speeds, std::vector<int>{7}) << "the new client's record is read from its own first byte";
+
+    const std::string log = StopAndReadLog();
+    EXPECT_NE(log.find(Tcp(options.configPort) + " INCOMPLETE CFG [5] dropped" + Tcp(options.configPort) + SpeedRecord(9600)),
+              std::string::npos)
+        << log;
 }
