@@ -243,22 +243,29 @@ void SerialLine::StartWrite()
 {
     writing = true;
     writeOffset = 0;
-    if (!::WriteFile(port.Get(), chunk.Bytes(), static_cast<DWORD>(chunk.Size()), nullptr, &writeOverlapped) &&
-        ::GetLastError() != ERROR_IO_PENDING)
-        FinishWrite(true);  // the line takes nothing: the chunk is dropped
+    if (!PostWrite())
+        EndWrite();  // the line takes nothing: the chunk is dropped
+}
+
+bool SerialLine::PostWrite()
+{
+    return ::WriteFile(port.Get(), chunk.Bytes() + writeOffset, static_cast<DWORD>(chunk.Size() - writeOffset),
+                       nullptr, &writeOverlapped) ||
+           ::GetLastError() == ERROR_IO_PENDING;
 }
 
 void SerialLine::FinishWrite(bool wait)
 {
     DWORD error = ERROR_SUCCESS;
     writeOffset += Transferred(port.Get(), writeOverlapped, wait, &error);
-    if (error == ERROR_SUCCESS && writeOffset > 0 && writeOffset < chunk.Size() && runFlag) {
-        // The driver took part of it: the rest goes out at once.
-        if (::WriteFile(port.Get(), chunk.Bytes() + writeOffset, static_cast<DWORD>(chunk.Size() - writeOffset),
-                        nullptr, &writeOverlapped) ||
-            ::GetLastError() == ERROR_IO_PENDING)
-            return;
-    }
+    // The driver took part of it: the rest goes out at once.
+    if (error == ERROR_SUCCESS && writeOffset > 0 && writeOffset < chunk.Size() && runFlag && PostWrite())
+        return;
+    EndWrite();
+}
+
+void SerialLine::EndWrite()
+{
     // The whole chunk leaves, written or not, so that the client's next chunk can come.
     writing = false;
     chunk.Release();

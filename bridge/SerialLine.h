@@ -52,7 +52,9 @@ private:
     bool PostRead();
     void FinishRead(bool wait);
     void StartWrite();
+    bool PostWrite();
     void FinishWrite(bool wait);
+    void EndWrite();
     void CancelRead();
     void HandOver(std::size_t count);
     void ApplySettings(const SerialParameters& parameters);

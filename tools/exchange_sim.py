@@ -97,13 +97,19 @@ class SimulatedExchange:
             self.received.clear()
             return data
 
-    def close(self):
+    def hang_up(self):
+        """The exchange goes away: its end of the line closes, and the bridge's end reads errors."""
         self._stop = True
         self._thread.join(5)
+        if self.master is not None:
+            os.close(self.master)
+            os.close(self.slave)
+            self.master = self.slave = None
+
+    def close(self):
+        self.hang_up()
         os.close(self._wake_read)
         os.close(self._wake_write)
-        os.close(self.master)
-        os.close(self.slave)
         if os.path.islink(self.link):
             os.remove(self.link)
 

@@ -424,3 +424,21 @@ TEST_F(BridgeEngineTest, APartialRecordDiesWithItsClientAndStopDropsWhatTheLineN
               std::string::npos)
         << log;
 }
+
+TEST_F(BridgeEngineTest, ALogThatCannotBeWrittenIsReportedOnceAndHoldsNothing)
+{
+    // Writes to this device always fail for want of space, as on a full disk.
+    options.logFileName = "Z:\\dev\\full";
+    Start();
+    Client client(options.listenPort);
+    std::string block;
+    for (int i = 0; i < 20000; ++i)
+        block += static_cast<char>(i * 7 + i / 256);
+    client.Send(block);
+    EXPECT_EQ(client.Receive(block.size()), block) << "every byte comes back through the exchange";
+    ASSERT_EQ(view.laterErrors.size(), 1u);
+    EXPECT_NE(view.laterErrors[0].find("Z:\\dev\\full"), std::string::npos) << view.laterErrors[0];
+    Client config(options.configPort);
+    config.Send(SpeedRecord(2400));
+    EXPECT_TRUE(PumpUntil([&] { return !view.speeds.empty(); })) << "speed records still work";
+}
