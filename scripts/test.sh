@@ -29,9 +29,9 @@ for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.
 # The prefix and its services first, kept up meanwhile: Wine's services rewrite the COM links
 # when they start afresh. Then COM2 leads to a simulated exchange that echoes every byte, and
 # COM1 to a device that opens but is no serial line.
-ln -sfn /dev/null "$WINEPREFIX/dosdevices/com1"
 /usr/lib/wine/wineserver -p >/dev/null 2>&1
 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+ln -sfn /dev/null "$WINEPREFIX/dosdevices/com1"
 /usr/bin/python3 tools/exchange_sim.py --link "$WINEPREFIX/dosdevices/com2" --mode echo >"$WINEPREFIX/exchange.txt" &
 exchange=$!
 for _ in $(seq 100); do grep -q linked "$WINEPREFIX/exchange.txt" && break; sleep 0.1; done

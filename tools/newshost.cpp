@@ -51,6 +51,11 @@ std::string Run(const std::string& command)
         host.library = LoadLibraryA(host.dllPath.c_str());
         return host.library ? "ok" : "failed " + std::to_string(GetLastError());
     }
+    if (verb == "quit") {
+        // A host that is told to end while the library works: its quit comes during the next call.
+        PostQuitMessage(0);
+        return "posted";
+    }
     if (verb == "unload") {
         const bool freed = host.library && FreeLibrary(host.library);
         host.library = nullptr;

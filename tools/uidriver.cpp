@@ -223,6 +223,17 @@ std::string Handle(const std::string& line)
         return "err nowindow";
     if (command == "visible")
         return IsWindowVisible(window) ? "ok 1" : "ok 0";
+    if (command == "handles") {
+        // The kernel handles the window's process holds, as the system counts them.
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        HANDLE opened = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, process);
+        DWORD count = 0;
+        const bool known = opened && GetProcessHandleCount(opened, &count);
+        if (opened)
+            CloseHandle(opened);
+        return known ? "ok " + std::to_string(count) : "err " + std::to_string(GetLastError());
+    }
     if (command == "iconic")
         return IsIconic(window) ? "ok 1" : "ok 0";
     if (command == "text")

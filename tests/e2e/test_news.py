@@ -218,6 +218,22 @@ def test_calls_before_init_are_safe(driver, host):
     assert driver.registry(NEWS_KEY)["Niepokazuj wiadomości"] == (REG_DWORD, dword(1))
 
 
+def test_a_host_that_quits_during_a_fetch_gets_a_failed_fetch_at_once(driver, host):
+    port = free_port()
+    server = subprocess.Popen([sys.executable, os.path.join(ROOT, "tools", "news_server.py"), "--port", str(port),
+                               "--modes", "silent"], stdout=subprocess.PIPE, text=True)
+    try:
+        assert server.stdout.readline().startswith("silent")
+        point_at_server(driver, port)
+        # The silent server would hold a fetch for its two time-outs (20 s); a quitting host must not wait.
+        h = host("--stay", "load", "quit", "init")
+        assert h.answer(3, timeout=8).startswith("init ")
+        h.proc.wait(15)  # the quit went back to the host, whose loop then ended
+    finally:
+        server.terminate()
+        server.wait(10)
+
+
 def test_without_windows_sockets_the_library_does_not_load(host):
     # A test build of the library that asks for another socket version, which it then refuses.
     h = host("load", library=os.path.join("nosock", "MorvekNews.dll"))
