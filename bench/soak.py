@@ -5,9 +5,10 @@ A cycle connects to the data port, sends "AT\\r", waits for the exchange's "OK\\
 by the cycle's number: an immediate reconnect (connect and close at once, then the cycle), a takeover
 whose old client closes at once, and a speed record on the configuration port. Every failed cycle
 is counted. Every 1 000 cycles the bridge's resident memory (VmRSS of its process) and its handle
-count are sampled; the handle count is what Wine's server counts for the process
-(GetProcessHandleCount, asked by tools/uidriver.exe). Figures are printed and written to
-docs/benchmarks.md.
+count are sampled. The handle count is the number of entries the system's handle table holds for
+the process (NtQuerySystemInformation with SystemHandleInformation, asked by tools/uidriver.exe),
+which Wine's server answers; GetProcessHandleCount answers 0 under Wine. Figures are printed and
+written to docs/benchmarks.md.
 """
 import argparse
 import os
@@ -35,17 +36,22 @@ def rss_kib(pid):
     return 0
 
 
+def answered(client):
+    """Sends "AT\\r" on the connected client; true when the exchange's "OK\\r\\n" comes back."""
+    client.settimeout(10)
+    client.sendall(b"AT\r")
+    answer = b""
+    while len(answer) < 4:
+        chunk = client.recv(64)
+        if not chunk:
+            break
+        answer += chunk
+    return answer == b"OK\r\n"
+
+
 def ask(port):
     with socket.create_connection(("127.0.0.1", port), timeout=10) as client:
-        client.settimeout(10)
-        client.sendall(b"AT\r")
-        answer = b""
-        while len(answer) < 4:
-            chunk = client.recv(64)
-            if not chunk:
-                break
-            answer += chunk
-        return answer == b"OK\r\n"
+        return answered(client)
 
 
 def takeover(port):
@@ -53,15 +59,7 @@ def takeover(port):
     new = socket.create_connection(("127.0.0.1", port), timeout=10)
     old.close()
     with new:
-        new.settimeout(10)
-        new.sendall(b"AT\r")
-        answer = b""
-        while len(answer) < 4:
-            chunk = new.recv(64)
-            if not chunk:
-                break
-            answer += chunk
-        return answer == b"OK\r\n"
+        return answered(new)
 
 
 def cycle(number, data_port, config_port):
@@ -130,9 +128,10 @@ def main():
              "| cycle | failed so far | resident memory KiB | handles |", "|---|---|---|---|"]
     lines += [f"| {n} | {failed} | {rss} | {handles} |" for n, failed, rss, handles in samples]
     lines += ["", f"Failed cycles: {failures}. From cycle {first[0]} to {last[0]}: resident memory "
-              f"{last[2] - first[2]:+d} KiB, handles {last[3] - first[3]:+d}. The handle count is the one Wine's "
-              "server keeps for the process (GetProcessHandleCount through tools/uidriver.exe); resident memory is "
-              "VmRSS of the Windows process, whose id wine64 gives.", ""]
+              f"{last[2] - first[2]:+d} KiB, handles {last[3] - first[3]:+d}. Handles are the entries Wine's "
+              "server keeps for the process in the system's handle table (NtQuerySystemInformation, "
+              "SystemHandleInformation, through tools/uidriver.exe; GetProcessHandleCount answers 0 under Wine); "
+              "resident memory is VmRSS of the Windows process, whose id wine64 gives.", ""]
     text = "\n".join(lines)
     print(text)
     replace_section(args.output, "soak", text)

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Builds the portable core natively and the programs for x86_64 and i686 Windows.
+# Builds the portable cores natively (also under ASan and UBSan) and the programs for x86_64 and i686 Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
-what=${1:-all}
+what=${1:-all}  # all, native, sanitize, x86_64 or i686
 
 if [ "$what" = all ] || [ "$what" = native ]; then
   cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build build/native -j"$jobs"
+fi
+if [ "$what" = all ] || [ "$what" = sanitize ]; then
+  cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=ON >/dev/null
+  cmake --build build/sanitize -j"$jobs" --target unit_tests
 fi
 if [ "$what" = all ] || [ "$what" = x86_64 ]; then
   cmake -S . -B build/x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake >/dev/null

@@ -15,6 +15,8 @@ command -v xwd >/dev/null || need+=(x11-apps)
 command -v convert >/dev/null || need+=(imagemagick)
 command -v g++ >/dev/null || need+=(g++)
 command -v nc >/dev/null || need+=(netcat-openbsd)  # for talking to the demo
+command -v clang++ >/dev/null || need+=(clang)   # the fuzzing build
+ls /usr/lib/llvm-14/lib/clang/14*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 
 if [ ${#need[@]} -gt 0 ]; then
   SUDO=""

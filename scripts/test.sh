@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test: native unit tests, Windows tests under wine64, end-to-end tests of the built programs.
+# Runs every test: native unit tests (also under sanitizers), short fuzzing runs, Windows tests under wine64,
+# end-to-end tests of the built programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -7,6 +8,10 @@ bash scripts/build.sh all
 
 echo "== native unit tests"
 build/native/unit_tests
+echo "== native unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+build/sanitize/unit_tests --gtest_brief=1
+echo "== fuzz targets of the portable cores, a few seconds each"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-5}"
 
 echo "== i686 release build"
 for artifact in build/i686/vextor.exe build/i686/MorvekNews.dll; do
