@@ -1,15 +1,10 @@
-// A window's device context (client area or whole window), released when the object goes out of scope.
+// A window's client-area device context, released when the object goes out of scope.
 #pragma once
 #include "Afx.h"
 
 class CScopedDC {
 public:
-    enum Area { CLIENT_AREA, WHOLE_WINDOW };
-
-    explicit CScopedDC(HWND owner, Area area = CLIENT_AREA)
-        : window(owner), dc(area == CLIENT_AREA ? ::GetDC(owner) : ::GetWindowDC(owner))
-    {
-    }
+    explicit CScopedDC(HWND owner) : window(owner), dc(::GetDC(owner)) {}
     ~CScopedDC()
     {
         if (dc)

@@ -29,6 +29,7 @@ public:
 
     void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
     std::string GetWindowText() const { return GetWindowText(m_hWnd); }
+    HFONT GetFont() const { return reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0)); }
 
     // Binds this object to an existing control: the attach step runs, then the control's
     // messages pass through this object's message map before the control's own procedure.

@@ -51,7 +51,7 @@ void CLinkLabel::PreSubclassWindow()
 
 void CLinkLabel::ApplyUnderline()
 {
-    HFONT current = reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0));
+    HFONT current = GetFont();
     LOGFONTA logFont{};
     ::GetObjectA(current ? current : ::GetStockObject(SYSTEM_FONT), sizeof logFont, &logFont);
     logFont.lfUnderline = underlined ? TRUE : FALSE;
@@ -104,6 +104,8 @@ void CLinkLabel::FitToText()
         ::GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
     }
 
+    if (extent.cx > 0)
+        extent.cx += INK_ROOM;
     const LONG style = ::GetWindowLongA(m_hWnd, GWL_STYLE);
     if (style & SS_CENTERIMAGE) {
         const LONG shift = (rect.bottom - rect.top - extent.cy) / 2;

@@ -9,6 +9,10 @@
 
 class CLinkLabel : public CStatic {
 public:
+    // A round or slanted last letter may paint a pixel or two past its advance; a fitted label
+    // keeps this much room after its text so that the letter is not clipped.
+    static constexpr int INK_ROOM = 2;
+
     CLinkLabel();
 
     void SetTarget(const std::string& value);

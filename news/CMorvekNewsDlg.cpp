@@ -3,6 +3,7 @@
 
 #include "../framework/CDataExchange.h"
 #include "../framework/CScopedDC.h"
+#include "../framework/CSelectedObject.h"
 #include "resource.h"
 
 CMorvekNewsDlg::CMorvekNewsDlg(CWnd* parentWindow) : CDialog(IDD_NEWS, parentWindow) {}
@@ -15,11 +16,12 @@ void CMorvekNewsDlg::DoDataExchange(CDataExchange* pDX)
 
 BOOL CMorvekNewsDlg::OnInitDialog()
 {
+    // A line may take its row as laid out; taken before the labels bind and shrink to their empty text.
+    RECT row{};
+    ::GetWindowRect(GetDlgItem(IDC_NEWS_LABEL_FIRST), &row);
+    const int fitWidth = row.right - row.left - CLinkLabel::INK_ROOM;
     CDialog::OnInitDialog();
     const std::string linkTarget = AfxLoadString(IDS_LINK_TARGET);
-    RECT panel{};
-    ::GetWindowRect(GetDlgItem(IDC_NEWS_PANEL), &panel);
-    const int fitWidth = panel.right - panel.left + 100;
 
     if (manager) {
         // Lowest number at the bottom label, the rest upwards; never more than the six labels.
@@ -28,15 +30,19 @@ BOOL CMorvekNewsDlg::OnInitDialog()
             const CNewsItem& item = manager->GetAt(shown[position]);
             CLinkLabel& label = newsLabels[LABEL_COUNT - 1 - position];
             label.ShowWindow(SW_SHOW);
-            // Measured in the label's window context, which holds the system's default font.
-            CScopedDC dc(label.m_hWnd, CScopedDC::WHOLE_WINDOW);
-            const std::string line = item.FormatLine(
-                [&dc](const std::string& text, std::size_t length) {
-                    SIZE extent{};
-                    ::GetTextExtentPoint32A(dc.Get(), text.data(), static_cast<int>(length), &extent);
-                    return static_cast<int>(extent.cx);
-                },
-                fitWidth);
+            // Measured in the font the label paints with, so that what fits is what shows.
+            std::string line;
+            {
+                CScopedDC dc(label.m_hWnd);
+                CSelectedObject font(dc.Get(), label.GetFont());
+                line = item.FormatLine(
+                    [&dc](const std::string& text, std::size_t length) {
+                        SIZE extent{};
+                        ::GetTextExtentPoint32A(dc.Get(), text.data(), static_cast<int>(length), &extent);
+                        return static_cast<int>(extent.cx);
+                    },
+                    fitWidth);
+            }
             label.SetWindowText(line);
             label.SetTarget(linkTarget);
             label.SetUnderlined(true);

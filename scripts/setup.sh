@@ -12,8 +12,12 @@ command -v localedef >/dev/null && [ -d /usr/share/i18n/locales ] || need+=(loca
 [ -d /usr/src/googletest ] || need+=(googletest)
 /usr/bin/python3 -c 'import pytest' 2>/dev/null || need+=(python3-pytest)
 command -v xwd >/dev/null || need+=(x11-apps)
-command -v convert >/dev/null || need+=(imagemagick)
+# The package, not a command named convert: another program may carry that name.
+dpkg-query -W -f='${Status}' imagemagick 2>/dev/null | grep -q 'ok installed' || need+=(imagemagick)
 command -v g++ >/dev/null || need+=(g++)
+command -v makensis >/dev/null || need+=(nsis)           # the setup program
+command -v 7z >/dev/null || need+=(p7zip-full)          # checking what the setup program holds
+command -v zip >/dev/null || need+=(zip)
 command -v nc >/dev/null || need+=(netcat-openbsd)  # for talking to the demo
 command -v clang++ >/dev/null || need+=(clang)   # the fuzzing build
 ls /usr/lib/llvm-14/lib/clang/14*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)

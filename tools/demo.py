@@ -4,7 +4,8 @@
 Starts a simulated exchange on a pseudo-terminal mapped as COM1, starts vextor.exe with a fresh
 Wine prefix, presses "Nasłuchuj ..." and checks the line with one AT command of its own. Then it
 keeps running until Ctrl+C so that you can talk to the exchange yourself (nc 127.0.0.1 5000, type
-AT and Enter). Without a display it starts Xvfb and saves a screenshot of the panel.
+AT and Enter). Without a display it starts Xvfb and saves a screenshot of the panel in screenshots/;
+a screenshot that cannot be taken is a warning, not the demo's failure.
 """
 import argparse
 import os
@@ -17,7 +18,7 @@ import threading
 import time
 
 from exchange_sim import SimulatedExchange
-from wineenv import BUILD, UiDriver, WineSession, hexed
+from wineenv import BUILD, SCREENSHOTS, UiDriver, WineSession, hexed
 
 DATA_PORT = 5000
 SETTINGS = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
@@ -37,7 +38,8 @@ def ask_exchange(port):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--screenshot", default=None, help="PNG to save once the bridge listens")
+    parser.add_argument("--screenshot", default=None, help="PNG to save once the bridge listens (default without a "
+                                                           "display: screenshots/panel.png)")
     parser.add_argument("--once", action="store_true", help="stop after the self-check instead of waiting for Ctrl+C")
     args = parser.parse_args()
 
@@ -52,6 +54,8 @@ def main():
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     try:
+        if headless:
+            driver.draw_frames()
         driver.ok("regset", hexed(SETTINGS), hexed("Numer portu"), 4, "01000000")
         driver.ok("regset", hexed(SETTINGS), hexed("Prędkość transmisji"), 4, (9600).to_bytes(4, "little").hex())
         driver.ok("regset", hexed(SETTINGS), hexed("Portu IP nasłuchu"), 4, DATA_PORT.to_bytes(4, "little").hex())
@@ -66,10 +70,9 @@ def main():
             time.sleep(0.05)
         print(f"exchange on {os.readlink(exchange.link)} is COM1; the bridge listens on 127.0.0.1:{DATA_PORT}")
         print(f"self-check: sent AT, the exchange answered {ask_exchange(DATA_PORT)!r}")
-        shot = args.screenshot or (os.path.join(workdir, "panel.png") if headless else None)
-        if shot:
-            session.screenshot(shot)
-            print(f"screenshot of the panel: {shot}")
+        shot = args.screenshot or (os.path.join(SCREENSHOTS, "panel.png") if headless else None)
+        if shot and session.screenshot(shot):
+            print(f"screenshot of the panel: {os.path.abspath(shot)}")
         if args.once:
             return 0
         print(f"talk to the exchange: nc 127.0.0.1 {DATA_PORT}   (type AT and Enter; Ctrl+C here ends the demo)")

@@ -1,13 +1,17 @@
 """The Wine side of the end-to-end tests: display, throwaway prefix, UI driver, started programs."""
+import glob
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 
 WINE = "/usr/lib/wine/wine64"
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.environ.get("VEXTOR_BUILD", os.path.join(ROOT, "build", "x86_64"))
+# Pictures the demos take are kept here, for the user to open after the demo.
+SCREENSHOTS = os.path.join(ROOT, "screenshots")
 
 
 def wait_for(condition, timeout=10.0, what="condition", interval=0.02):
@@ -62,9 +66,21 @@ class WineSession:
                                 stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
 
     def screenshot(self, path):
-        """Saves the whole X screen as a PNG."""
-        dump = subprocess.run(["xwd", "-root", "-display", self.env["DISPLAY"]], capture_output=True, check=True)
-        subprocess.run(["convert", "xwd:-", "-trim", "+repage", path], input=dump.stdout, check=True)
+        """Saves what the screen shows, trimmed to the windows, as a PNG; the path, or None with a warning."""
+        tool = imagemagick()
+        if not tool:
+            print("warning: no screenshot, ImageMagick's convert was not found", file=sys.stderr)
+            return None
+        try:
+            os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+            dump = subprocess.run(["xwd", "-root", "-display", self.env["DISPLAY"]], capture_output=True, check=True,
+                                  timeout=60)
+            subprocess.run([tool, "xwd:-", "-trim", "+repage", path], input=dump.stdout, capture_output=True,
+                           check=True, timeout=60)
+            return os.path.abspath(path)
+        except (OSError, subprocess.SubprocessError) as error:
+            print(f"warning: no screenshot ({error})", file=sys.stderr)
+            return None
 
     def close(self):
         subprocess.run([os.path.join(os.path.dirname(WINE), "wineserver"), "-k"], env=self.env,
@@ -73,6 +89,25 @@ class WineSession:
             self.xvfb.terminate()
             self.xvfb.wait(10)
         shutil.rmtree(self.base, ignore_errors=True)
+
+
+def imagemagick():
+    """ImageMagick's convert, or None: a program named convert first on PATH may be another tool."""
+    candidates = [shutil.which("magick")]
+    candidates += [os.path.join(folder, "convert") for folder in os.environ.get("PATH", "").split(os.pathsep) if folder]
+    candidates += ["/usr/bin/convert"] + sorted(glob.glob("/usr/bin/convert-im*"))
+    seen = set()
+    for path in candidates:
+        if not path or path in seen or not os.access(path, os.X_OK):
+            continue
+        seen.add(path)
+        try:
+            answer = subprocess.run([path, "-version"], capture_output=True, text=True, timeout=20).stdout
+        except (OSError, subprocess.SubprocessError):
+            continue
+        if "ImageMagick" in answer:
+            return path
+    return None
 
 
 class UiDriver:
@@ -191,3 +226,8 @@ class UiDriver:
 
     def delete_key(self, path):
         self.ok("regdeltree", hexed(path))
+
+    def draw_frames(self):
+        """Wine draws the windows' frames and title bars itself, for a display with no window manager.
+        Takes effect for programs started afterwards."""
+        self.set_value("Software\\Wine\\X11 Driver", "Decorated", 1, b"N\0")

@@ -97,7 +97,7 @@ TEST_F(LinkLabelTest, AnEmptyLabelHidesAtAttachAndATargetFitsItToItsText)
         CSelectedObject font(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
         GetTextExtentPoint32A(dc.Get(), "2006.05.20: Zapraszamy", 22, &extent);
     }
-    EXPECT_EQ(rect.right - rect.left, extent.cx);
+    EXPECT_EQ(rect.right - rect.left, extent.cx + CLinkLabel::INK_ROOM);
     // Centred on its old row: 30 pixels high before, the text height now.
     EXPECT_EQ(rect.bottom - rect.top, 30 - 2 * ((30 - extent.cy) / 2));
 }
