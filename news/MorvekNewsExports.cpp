@@ -1,5 +1,8 @@
 // The six functions the host program calls; 32-bit integers in and out, nothing owned across.
-#include "MorvekNewsExports.h"
+#include "../framework/Afx.h"
+// The header hosts get; here it declares the definitions below, which the .def file exports.
+#define MORVEKNEWS_API
+#include "../kit/MorvekNews.h"
 
 #include <new>
 

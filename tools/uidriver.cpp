@@ -148,6 +148,49 @@ HKEY OpenUserKey(const std::string& path, bool create)
     return rc == ERROR_SUCCESS ? key : nullptr;
 }
 
+std::string FromHexWord(std::istream& in)
+{
+    std::string word;
+    in >> word;
+    return FromHex(word);
+}
+
+// A file's version resource as the system reads it: "name=value" items, hex each, then the fixed version.
+std::string FileVersion(const std::string& path)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (!size)
+        return "err " + std::to_string(GetLastError());
+    std::vector<char> block(size);
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data()))
+        return "err " + std::to_string(GetLastError());
+    struct Translation {
+        WORD language, codePage;
+    }* translation = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
+        length < sizeof(Translation))
+        return "err notranslation";
+    char prefix[64];
+    std::snprintf(prefix, sizeof prefix, "\\StringFileInfo\\%04x%04x\\", translation->language, translation->codePage);
+    std::string answer = "ok";
+    for (const char* name : {"CompanyName", "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
+                             "OriginalFilename", "ProductName", "ProductVersion"}) {
+        char* value = nullptr;
+        if (VerQueryValueA(block.data(), (prefix + std::string(name)).c_str(), reinterpret_cast<void**>(&value), &length))
+            answer += " " + ToHex(std::string(name) + "=" + std::string(value, length ? length - 1 : 0));
+    }
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    if (VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
+        char numbers[64];
+        std::snprintf(numbers, sizeof numbers, "fixed=%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS),
+                      LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+        answer += " " + ToHex(numbers);
+    }
+    return answer;
+}
+
 std::string RegDump(const std::string& path)
 {
     HKEY key = OpenUserKey(path, false);
@@ -251,6 +294,9 @@ std::string Handle(const std::string& line)
         LONG rc = RegDeleteTreeA(HKEY_CURRENT_USER, FromHex(path).c_str());
         return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? "ok" : "err " + std::to_string(rc);
     }
+
+    if (command == "fileversion")
+        return FileVersion(FromHexWord(in));
 
     std::string hwndText;
     in >> hwndText;
