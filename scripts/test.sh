@@ -20,6 +20,9 @@ for artifact in build/i686/vextor.exe build/i686/MorvekNews.dll; do
   echo "$artifact: $file_format"
 done
 
+echo "== release: setup program, kit for news hosts, checksums; a second build compared byte for byte"
+bash scripts/release.sh --verify
+
 echo "== Windows tests under wine64"
 export LC_ALL=pl_PL.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=$(mktemp -d /tmp/vextor-wintests.XXXXXX)

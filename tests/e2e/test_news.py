@@ -238,3 +238,33 @@ def test_without_windows_sockets_the_library_does_not_load(host):
     # A test build of the library that asks for another socket version, which it then refuses.
     h = host("load", library=os.path.join("nosock", "MorvekNews.dll"))
     assert h.answer(1).startswith("load failed")
+
+
+def test_the_kits_header_and_import_library_make_a_working_host(wine, driver, news_port, tmp_path):
+    # The kit's sample, built here for x86_64 the way a host's maker builds it for i686: the header,
+    # an import library made from the export table, no LoadLibrary of its own.
+    workdir = str(tmp_path)
+    subprocess.run(["x86_64-w64-mingw32-dlltool", "--input-def", os.path.join(ROOT, "resources", "news", "MorvekNews.def"),
+                    "--dllname", "MorvekNews.dll", "--output-lib", "MorvekNews.lib"], cwd=workdir, check=True)
+    subprocess.run(["x86_64-w64-mingw32-gcc", "-I", os.path.join(ROOT, "kit"), os.path.join(ROOT, "kit", "sample_host.c"),
+                    "MorvekNews.lib", "-o", "sample_host.exe"], cwd=workdir, check=True)
+    shutil.copy(os.path.join(BUILD, "MorvekNews.dll"), workdir)
+    point_at_server(driver, news_port)
+    out = os.path.join(workdir, "out.txt")
+    with open(out, "w") as sink:
+        proc = subprocess.Popen(["/usr/lib/wine/wine64", "sample_host.exe"], cwd=workdir, env=wine.env, stdout=sink,
+                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    try:
+        # The first run with messages is due: the window comes up, and "Zamknij" answers 0.
+        window = news_window(driver)
+        wait_for(lambda: driver.control_visible(window, LABELS[-1]), 10, "the messages")
+        driver.click(window, OK)
+        proc.wait(30)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait(15)
+    with open(out) as f:
+        lines = f.read().split()
+    assert " ".join(lines) == ("MorvekNewsInit: 0 MorvekNewsShow: 0 MorvekNewsGetShowNewsFlag: 0 "
+                               "MorvekNewsClose: 0")

@@ -1,0 +1,143 @@
+"""What users get: the version read back from the binaries, the release's files, and the setup program
+installing, starting and uninstalling the bridge in a Windows of its own."""
+import hashlib
+import os
+import re
+import subprocess
+import zipfile
+
+import pytest
+
+from conftest import PANEL_TITLE
+from wineenv import WINE, UiDriver, WineSession, hexed, unhexed, wait_for
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+VERSION = open(os.path.join(ROOT, "VERSION")).readline().strip()
+MAKER = "MORVEK Sp. z o.o."
+UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vextor"
+RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+SETTINGS_KEY = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
+OK = 1
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def file_version(driver, path):
+    items = driver.ok("fileversion", hexed(windows_path(path)))
+    return dict(unhexed(item).decode("cp1250").split("=", 1) for item in items)
+
+
+@pytest.mark.parametrize("build", ["x86_64", "i686"])
+@pytest.mark.parametrize("binary, description", [
+    ("vextor.exe", "Serwer komunikacji z centralą poprzez ethernet"),
+    ("MorvekNews.dll", "Wiadomości producenta dla programu konfiguracyjnego centrali")])
+def test_the_version_resource_reads_back_through_windows(driver, build, binary, description):
+    info = file_version(driver, os.path.join(ROOT, "build", build, binary))
+    assert info["fixed"] == VERSION + ".0"
+    assert info["FileVersion"] == info["ProductVersion"] == VERSION
+    assert info["CompanyName"] == MAKER
+    assert info["FileDescription"] == description
+    assert info["OriginalFilename"] == binary
+    assert MAKER in info["LegalCopyright"]
+
+
+def test_the_release_holds_a_setup_program_a_kit_and_their_checksums():
+    dist = os.path.join(ROOT, "dist")
+    setup, kit = f"vextor-setup-{VERSION}.exe", f"MorvekNews-kit-{VERSION}.zip"
+    assert sorted(os.listdir(dist)) == sorted([setup, kit, "SHA256SUMS"])
+    with open(os.path.join(dist, "SHA256SUMS")) as f:
+        sums = dict(reversed(line.split()) for line in f if line.strip())
+    for name in (setup, kit):
+        with open(os.path.join(dist, name), "rb") as f:
+            assert sums[name] == hashlib.sha256(f.read()).hexdigest(), name
+
+    listing = subprocess.run(["7z", "l", os.path.join(dist, setup)], capture_output=True, text=True, check=True).stdout
+    assert "NSIS-3 Unicode" in listing
+    assert re.search(r"\svextor\.exe$", listing, re.M) and re.search(r"\suninstall\.exe$", listing, re.M)
+
+    with zipfile.ZipFile(os.path.join(dist, kit)) as archive:
+        names = {name.split("/", 1)[1] for name in archive.namelist()}
+    assert names == {"MorvekNews.dll", "README.md", "include/MorvekNews.h", "lib/MorvekNews.lib", "lib/MorvekNews.def",
+                     "sample/sample_host.c", "sample/sample_host.exe", "sample/newshost.cpp", "sample/newshost.exe"}
+
+
+@pytest.fixture(scope="module")
+def windows(tmp_path_factory):
+    """A Windows of its own for installing: nothing the other tests set up is touched."""
+    session = WineSession(own_display=True)
+    ui = UiDriver(session)
+    yield session, ui
+    ui.close()
+    session.close()
+
+
+@pytest.fixture(scope="module")
+def setup_program(tmp_path_factory):
+    # The same script as the release's, with the 64-bit stubs and the x86_64 build, which run here.
+    out = str(tmp_path_factory.mktemp("setup") / "vextor-setup-x64.exe")
+    subprocess.run(["makensis", "-V2", f"-DVERSION={VERSION}", f"-DPROGRAM_DIR={os.path.join(ROOT, 'build', 'x86_64')}",
+                    f"-DOUTFILE={out}", "-DAMD64", os.path.join(ROOT, "installer", "vextor.nsi")], check=True,
+                   stdout=subprocess.DEVNULL)
+    return out
+
+
+def reg_query(session, key, name):
+    """A value's data as `reg query` prints it, or None when the key or value is missing."""
+    answer = subprocess.run([WINE, "reg", "query", key, "/v", name], env=session.env, capture_output=True,
+                            text=True, encoding="cp1250", errors="replace")
+    match = re.search(r"^\s*%s\s+REG_\w+\s+(.*?)\s*$" % re.escape(name), answer.stdout, re.M)
+    return match.group(1) if match else None
+
+
+def run_windows_program(session, *command):
+    subprocess.run([WINE, *command], env=session.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   stdin=subprocess.DEVNULL, check=True, timeout=120)
+
+
+def test_silent_install_start_and_uninstall(windows, setup_program):
+    session, driver = windows
+    drive_c = os.path.join(session.prefix, "drive_c")
+    folder = os.path.join(drive_c, "Program Files", "MORVEK", "Vextor")
+    shortcut = os.path.join(drive_c, "ProgramData", "Microsoft", "Windows", "Start Menu", "Programs", "Vextor.lnk")
+    installed = "C:\\Program Files\\MORVEK\\Vextor"
+
+    run_windows_program(session, setup_program, "/S", "/AUTOSTART")
+    assert sorted(os.listdir(folder)) == ["uninstall.exe", "vextor.exe"]
+    assert os.path.exists(shortcut)
+    assert reg_query(session, UNINSTALL_KEY, "DisplayName") == "Vextor"
+    assert reg_query(session, UNINSTALL_KEY, "DisplayVersion") == VERSION
+    assert reg_query(session, UNINSTALL_KEY, "Publisher") == MAKER
+    assert reg_query(session, UNINSTALL_KEY, "UninstallString") == f'"{installed}\\uninstall.exe"'
+    assert driver.registry(RUN_KEY)["Vextor"][1].rstrip(b"\0").decode() == f'"{installed}\\vextor.exe"'
+
+    # The program runs from where it was put; "&Koniec" ends it and saves its settings.
+    bridge = session.start(os.path.join(folder, "vextor.exe"), os.path.join(drive_c, "users", "Public"))
+    try:
+        panel = driver.find(PANEL_TITLE, 30000)
+        assert panel, "the installed bridge showed no panel"
+        driver.click(panel, OK)
+        bridge.wait(15)
+    finally:
+        if bridge.poll() is None:
+            bridge.kill()
+            bridge.wait(15)
+    assert driver.registry(SETTINGS_KEY)
+
+    # The uninstaller copies itself away and returns at once: wait for its work, with a deadline.
+    run_windows_program(session, os.path.join(folder, "uninstall.exe"), "/S")
+    wait_for(lambda: not os.path.exists(folder), 60, "the program folder to go")
+    assert not os.path.exists(os.path.join(drive_c, "Program Files", "MORVEK"))
+    assert not os.path.exists(shortcut)
+    wait_for(lambda: reg_query(session, UNINSTALL_KEY, "DisplayName") is None, 30, "the installed-programs entry to go")
+    assert "Vextor" not in (driver.registry(RUN_KEY) or {})
+    assert driver.registry(SETTINGS_KEY), "a plain uninstall keeps the settings"
+
+    # Without the start with Windows, and an uninstall asked to remove the settings too.
+    run_windows_program(session, setup_program, "/S")
+    assert os.path.exists(os.path.join(folder, "vextor.exe"))
+    assert "Vextor" not in (driver.registry(RUN_KEY) or {})
+    run_windows_program(session, os.path.join(folder, "uninstall.exe"), "/S", "/REMOVESETTINGS")
+    wait_for(lambda: not os.path.exists(folder), 60, "the program folder to go")
+    wait_for(lambda: driver.registry(SETTINGS_KEY) is None, 30, "the settings to go")
