@@ -305,6 +305,12 @@ std::string Handle(const std::string& line)
         return "err nowindow";
     if (command == "visible")
         return IsWindowVisible(window) ? "ok 1" : "ok 0";
+    if (command == "rect") {
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        return "ok " + std::to_string(rect.left) + " " + std::to_string(rect.top) + " " + std::to_string(rect.right) +
+               " " + std::to_string(rect.bottom);
+    }
     if (command == "handles") {
         // The kernel handles the window's process holds: the system's handle table, counted for it
         // (Wine's server answers this; GetProcessHandleCount answers 0 there).

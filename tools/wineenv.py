@@ -65,8 +65,9 @@ class WineSession:
         return subprocess.Popen([WINE, exe], cwd=cwd, env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
 
-    def screenshot(self, path):
-        """Saves what the screen shows, trimmed to the windows, as a PNG; the path, or None with a warning."""
+    def screenshot(self, path, rect=None):
+        """Saves what the screen shows as a PNG, trimmed to the windows or cut to rect (left, top, right,
+        bottom); the path, or None with a warning."""
         tool = imagemagick()
         if not tool:
             print("warning: no screenshot, ImageMagick's convert was not found", file=sys.stderr)
@@ -75,7 +76,12 @@ class WineSession:
             os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
             dump = subprocess.run(["xwd", "-root", "-display", self.env["DISPLAY"]], capture_output=True, check=True,
                                   timeout=60)
-            subprocess.run([tool, "xwd:-", "-trim", "+repage", path], input=dump.stdout, capture_output=True,
+            if rect:
+                left, top, right, bottom = rect
+                cut = ["-crop", f"{right - left}x{bottom - top}+{left}+{top}"]
+            else:
+                cut = ["-trim"]
+            subprocess.run([tool, "xwd:-", *cut, "+repage", path], input=dump.stdout, capture_output=True,
                            check=True, timeout=60)
             return os.path.abspath(path)
         except (OSError, subprocess.SubprocessError) as error:
@@ -195,6 +201,10 @@ class UiDriver:
 
     def visible(self, hwnd):
         return self.ok("visible", hwnd)[0] == "1"
+
+    def rect(self, hwnd):
+        """The window's rectangle on the screen: left, top, right, bottom."""
+        return tuple(int(n) for n in self.ok("rect", hwnd))
 
     def focus(self, hwnd):
         control, start, end = self.ok("focus", hwnd)

@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""Takes the pictures of the user's guide and the README under Wine, each window whole with its frame.
+
+bash scripts/build.sh x86_64 && python3 tools/screenshots.py [FOLDER]   (default: docs/)
+
+The panel idle and listening with a client, the news window and the news library's server dialog.
+"""
+import os
+import socket
+import subprocess
+import sys
+import time
+
+from exchange_sim import SimulatedExchange
+from wineenv import BUILD, ROOT, UiDriver, WineSession, hexed, wait_for
+
+SETTINGS = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
+NEWS_KEY = "Software\\Morvek Sp. z o.o.\\MorvekNews\\Settings"
+OK, LISTEN, NEWS_PANEL, SERVER_ADDRESS = 1, 1006, 2004, 2005
+DATA_PORT = 5000
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def shoot(session, driver, hwnd, path):
+    # A moment for the last paint to reach the screen: the window is up, its drawing may not be.
+    wait_for(lambda: driver.visible(hwnd), 10, "the window shown")
+    time.sleep(1)
+    if not session.screenshot(path, driver.rect(hwnd)):
+        raise SystemExit(f"could not save {path}")
+    print(path)
+
+
+def bridge_pictures(session, driver, folder, workdir):
+    exchange = SimulatedExchange(os.path.join(session.prefix, "dosdevices", "com1"), mode="at")
+    driver.ok("regset", hexed(SETTINGS), hexed("Numer portu"), 4, "01000000")
+    driver.ok("regset", hexed(SETTINGS), hexed("Prędkość transmisji"), 4, (9600).to_bytes(4, "little").hex())
+    driver.ok("regset", hexed(SETTINGS), hexed("Portu IP nasłuchu"), 4, DATA_PORT.to_bytes(4, "little").hex())
+    bridge = session.start(os.path.join(BUILD, "vextor.exe"), workdir)
+    try:
+        panel = driver.find("kavrel", 30000)
+        shoot(session, driver, panel, os.path.join(folder, "panel.png"))
+
+        driver.click(panel, LISTEN)
+        wait_for(lambda: driver.text(panel, LISTEN) == "&Stop", 10, "listening")
+        with socket.create_connection(("127.0.0.1", DATA_PORT), timeout=10) as client:
+            wait_for(lambda: driver.text(panel, 1038) != "(brak połączenia)", 10, "the client shown")
+            shoot(session, driver, panel, os.path.join(folder, "panel-listening.png"))
+        driver.click(panel, LISTEN)
+    finally:
+        bridge.kill()
+        bridge.wait(15)
+        exchange.close()
+
+
+def news_pictures(session, driver, folder, workdir):
+    port = free_port()
+    server = subprocess.Popen([sys.executable, os.path.join(ROOT, "tools", "news_server.py"), "--port", str(port),
+                               "--modes", "serve"], stdout=subprocess.PIPE, text=True)
+    server.stdout.readline()
+    driver.ok("regset", hexed(NEWS_KEY), hexed("Adres IP serwera"), 1, b"127.0.0.1\0".hex())
+    driver.ok("regset", hexed(NEWS_KEY), hexed("Port serwera"), 4, port.to_bytes(4, "little").hex())
+    host = subprocess.Popen(["/usr/lib/wine/wine64", os.path.join(BUILD, "newshost.exe"), "--hidden", "--out",
+                             os.path.join(workdir, "answers.txt"), "--dll", os.path.join(BUILD, "MorvekNews.dll"),
+                             "load", "init", "show:1", "config", "unload"], cwd=workdir, env=session.env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    try:
+        window = driver.find_with_control(NEWS_PANEL, 60000)
+        shoot(session, driver, window, os.path.join(folder, "news.png"))
+        driver.click(window, OK)
+        dialog = driver.find("Konfiguracja serwera", 20000)
+        shoot(session, driver, dialog, os.path.join(folder, "news-config.png"))
+        driver.post(dialog, 0x111, 2)  # WM_COMMAND IDCANCEL
+        host.wait(60)
+    finally:
+        if host.poll() is None:
+            host.kill()
+            host.wait(15)
+        server.terminate()
+        server.wait(10)
+
+
+def main():
+    folder = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "docs"))
+    os.makedirs(folder, exist_ok=True)
+    session = WineSession(own_display=True)
+    driver = UiDriver(session)
+    workdir = os.path.join(session.base, "work")
+    os.makedirs(workdir)
+    try:
+        driver.draw_frames()
+        bridge_pictures(session, driver, folder, workdir)
+        news_pictures(session, driver, folder, workdir)
+        return 0
+    finally:
+        driver.close()
+        session.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
