@@ -3,7 +3,8 @@
 
 bash scripts/build.sh x86_64 && python3 tools/screenshots.py [FOLDER]   (default: docs/)
 
-The panel idle and listening with a client, the news window and the news library's server dialog.
+The panel idle and listening with a client, its About box, the news window and the news library's
+server dialog.
 """
 import os
 import socket
@@ -17,6 +18,7 @@ from wineenv import BUILD, ROOT, UiDriver, WineSession, hexed, wait_for
 SETTINGS = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
 NEWS_KEY = "Software\\Morvek Sp. z o.o.\\MorvekNews\\Settings"
 OK, LISTEN, NEWS_PANEL, SERVER_ADDRESS = 1, 1006, 2004, 2005
+WM_SYSCOMMAND, ABOUT_COMMAND = 0x112, 16
 DATA_PORT = 5000
 
 
@@ -26,11 +28,11 @@ def free_port():
         return s.getsockname()[1]
 
 
-def shoot(session, driver, hwnd, path):
+def shoot(session, driver, hwnd, path, title=None):
     # A moment for the last paint to reach the screen: the window is up, its drawing may not be.
     wait_for(lambda: driver.visible(hwnd), 10, "the window shown")
     time.sleep(1)
-    if not session.screenshot(path, driver.rect(hwnd)):
+    if not session.screenshot(path, driver.rect(hwnd), title):
         raise SystemExit(f"could not save {path}")
     print(path)
 
@@ -51,6 +53,11 @@ def bridge_pictures(session, driver, folder, workdir):
             wait_for(lambda: driver.text(panel, 1038) != "(brak połączenia)", 10, "the client shown")
             shoot(session, driver, panel, os.path.join(folder, "panel-listening.png"))
         driver.click(panel, LISTEN)
+
+        driver.post(panel, WM_SYSCOMMAND, ABOUT_COMMAND)
+        about = driver.find("O kavrel ...", 10000)
+        shoot(session, driver, about, os.path.join(folder, "about.png"), title="O kavrel ...")
+        driver.click(about, OK)
     finally:
         bridge.kill()
         bridge.wait(15)

@@ -65,18 +65,20 @@ class WineSession:
         return subprocess.Popen([WINE, exe], cwd=cwd, env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
 
-    def screenshot(self, path, rect=None):
+    def screenshot(self, path, rect=None, title=None):
         """Saves what the screen shows as a PNG, trimmed to the windows or cut to rect (left, top, right,
-        bottom); the path, or None with a warning."""
+        bottom), or the one window of that title as drawn (a window Wine gives a visual with an alpha
+        channel shows black in a picture of the whole screen); the path, or None with a warning."""
         tool = imagemagick()
         if not tool:
             print("warning: no screenshot, ImageMagick's convert was not found", file=sys.stderr)
             return None
         try:
             os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
-            dump = subprocess.run(["xwd", "-root", "-display", self.env["DISPLAY"]], capture_output=True, check=True,
+            which = ["-name", title] if title else ["-root"]
+            dump = subprocess.run(["xwd", *which, "-display", self.env["DISPLAY"]], capture_output=True, check=True,
                                   timeout=60)
-            if rect:
+            if rect and not title:
                 left, top, right, bottom = rect
                 cut = ["-crop", f"{right - left}x{bottom - top}+{left}+{top}"]
             else:
