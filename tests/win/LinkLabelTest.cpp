@@ -143,10 +143,3 @@ TEST_F(LinkLabelTest, AFailedOpenShowsTheTableTextAndClearsVisited)
         SetClassDefault(".htm", previousClass);
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "vextortest.htmfile");
 }
-
-TEST(LinkLabel, ReadClassDefaultFailsForAMissingKeyAndLeavesTheOutputAlone)
-{
-    std::string out = "unchanged";
-    EXPECT_NE(CLinkLabel::ReadClassDefault(HKEY_CLASSES_ROOT, "no.such.class.vextortest", out), ERROR_SUCCESS);
-    EXPECT_EQ(out, "unchanged");
-}
