@@ -1,7 +1,7 @@
 /* MorvekNews.dll: the six functions a host program calls. Each takes and returns 32-bit integers and
  * uses the Windows API calling convention (__stdcall: a function with an argument removes it from the
  * stack). The names are exported undecorated, with the ordinals given. Call them from the thread that
- * loaded the library (see MorvekNews.md). */
+ * loaded the library (see the kit's README.md). */
 #ifndef MORVEKNEWS_H
 #define MORVEKNEWS_H
 
