@@ -10,21 +10,14 @@ it. A screenshot that cannot be taken is a warning, not the demo's failure.
 import argparse
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
 
-from wineenv import BUILD, SCREENSHOTS, UiDriver, WineSession, hexed
+from wineenv import BUILD, SCREENSHOTS, UiDriver, WineSession, free_port, hexed
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 NEWS_KEY = "Software\\Morvek Sp. z o.o.\\MorvekNews\\Settings"
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def main():

@@ -13,19 +13,13 @@ import sys
 import time
 
 from exchange_sim import SimulatedExchange
-from wineenv import BUILD, ROOT, UiDriver, WineSession, hexed, wait_for
+from wineenv import BUILD, ROOT, UiDriver, WineSession, free_port, hexed, wait_for
 
 SETTINGS = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
 NEWS_KEY = "Software\\Morvek Sp. z o.o.\\MorvekNews\\Settings"
 OK, LISTEN, NEWS_PANEL, SERVER_ADDRESS = 1, 1006, 2004, 2005
 WM_SYSCOMMAND, ABOUT_COMMAND = 0x112, 16
 DATA_PORT = 5000
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def shoot(session, driver, hwnd, path, title=None):
@@ -49,7 +43,7 @@ def bridge_pictures(session, driver, folder, workdir):
 
         driver.click(panel, LISTEN)
         wait_for(lambda: driver.text(panel, LISTEN) == "&Stop", 10, "listening")
-        with socket.create_connection(("127.0.0.1", DATA_PORT), timeout=10) as client:
+        with socket.create_connection(("127.0.0.1", DATA_PORT), timeout=10):
             wait_for(lambda: driver.text(panel, 1038) != "(brak połączenia)", 10, "the client shown")
             shoot(session, driver, panel, os.path.join(folder, "panel-listening.png"))
         driver.click(panel, LISTEN)

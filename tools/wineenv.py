@@ -2,6 +2,7 @@
 import glob
 import os
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -24,6 +25,13 @@ def wait_for(condition, timeout=10.0, what="condition", interval=0.02):
         if time.monotonic() >= deadline:
             raise AssertionError(f"timed out waiting for {what}")
         time.sleep(interval)
+
+
+def free_port():
+    """A TCP port on 127.0.0.1 that nothing listens on at the moment."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
 
 
 def hexed(text):

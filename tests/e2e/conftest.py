@@ -7,7 +7,7 @@ import sys
 import pytest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "tools"))
-from wineenv import BUILD, UiDriver, WineSession, wait_for
+from wineenv import BUILD, UiDriver, WineSession, free_port, wait_for  # noqa: F401 (free_port for the tests)
 
 SETTINGS_KEY = "Software\\MORVEK Sp. z o.o.\\{}\\Settings"
 PANEL_TITLE = "kavrel"
@@ -93,12 +93,6 @@ def exchange(wine):
     yield sim
     sim.close()
 
-
-def free_port():
-    import socket
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def store_settings(driver, name="vextor", **values):

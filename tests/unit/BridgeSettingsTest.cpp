@@ -39,19 +39,6 @@ TEST(BridgeSettings, ValuesThePanelCannotShowSurviveTheCopyBack)
     EXPECT_EQ(settings.comPort, 0);
 }
 
-TEST(BridgeSettings, ParityListOrderDiffersFromTheCodes)
-{
-    BridgeSettings settings;
-    settings.parity = 1;  // odd
-    PanelValues panel = settings.ToPanel();
-    EXPECT_EQ(panel.parityIndex, 2);
-    EXPECT_STREQ(SerialEncodings::ParityText(2), "Odd");
-
-    panel.parityIndex = 1;  // "Even"
-    settings.CopyFromPanel(panel);
-    EXPECT_EQ(settings.parity, 2);
-}
-
 TEST(BridgeSettings, CopyBackTakesSelectionsPortsAndNormalisedFlags)
 {
     BridgeSettings settings;

@@ -1,11 +1,10 @@
 // The news window's line shortening, which six of a long list it shows, and the link label's texts.
 #include <gtest/gtest.h>
 
-#include <ctime>
-
 #include "news/CNewsItem.h"
 #include "news/LinkText.h"
 #include "news/NewsList.h"
+#include "tests/LocalNoon.h"
 
 namespace {
 // Every character 7 pixels wide, except 'W' (11): enough to make prefixes differ.
@@ -15,17 +14,6 @@ int Width(const std::string& text, std::size_t length)
     for (std::size_t i = 0; i < length; ++i)
         width += text[i] == 'W' ? 11 : 7;
     return width;
-}
-
-std::int64_t LocalNoon(int year, int month, int day)
-{
-    std::tm broken{};
-    broken.tm_year = year - 1900;
-    broken.tm_mon = month - 1;
-    broken.tm_mday = day;
-    broken.tm_hour = 12;
-    broken.tm_isdst = -1;
-    return static_cast<std::int64_t>(std::mktime(&broken));
 }
 }
 

@@ -1,15 +1,15 @@
 // The link label in a real window: attach, fitting, hover with capture, and a failed open's error box.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <functional>
 #include <string>
-#include <thread>
 
 #include "framework/CRegKey.h"
 #include "framework/CScopedDC.h"
 #include "framework/CSelectedObject.h"
 #include "news/CLinkLabel.h"
 #include "news/LinkText.h"
+#include "WindowWatcher.h"
 
 namespace {
 class LinkLabelTest : public ::testing::Test {
@@ -32,42 +32,21 @@ protected:
 };
 
 // Closes the next message box of this process and keeps its text.
-class BoxCloser {
-public:
-    BoxCloser()
-        : worker([this] {
-              for (int i = 0; i < 1000 && !done; ++i) {
-                  EnumWindows(&BoxCloser::Visit, reinterpret_cast<LPARAM>(this));
-                  if (!done)
-                      Sleep(10);
-              }
-          })
-    {
-    }
-    ~BoxCloser() { worker.join(); }
-    std::string text;
-    std::atomic<bool> done{false};
-
-private:
-    static BOOL CALLBACK Visit(HWND hwnd, LPARAM param)
-    {
-        auto* self = reinterpret_cast<BoxCloser*>(param);
-        DWORD process = 0;
-        GetWindowThreadProcessId(hwnd, &process);
+std::function<bool(HWND)> CloseBoxKeepingText(std::string& text)
+{
+    return [&text](HWND hwnd) {
         char className[32] = {};
         GetClassNameA(hwnd, className, sizeof className);
         HWND message = GetDlgItem(hwnd, 0xFFFF);
-        if (process != GetCurrentProcessId() || std::string(className) != "#32770" || !message)
-            return TRUE;
-        char text[512] = {};
-        GetWindowTextA(message, text, sizeof text);
-        self->text = text;
+        if (std::string(className) != "#32770" || !message)
+            return false;
+        char buffer[512] = {};
+        GetWindowTextA(message, buffer, sizeof buffer);
+        text = buffer;
         PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
-        self->done = true;
-        return FALSE;
-    }
-    std::thread worker;
-};
+        return true;
+    };
+}
 
 void SetClassDefault(const std::string& key, const std::string& value)
 {
@@ -132,9 +111,8 @@ TEST_F(LinkLabelTest, AFailedOpenShowsTheTableTextAndClearsVisited)
     label.MarkVisited(true);
     std::string shown;
     {
-        BoxCloser closer;
+        WindowWatcher closer(CloseBoxKeepingText(shown));
         label.OnClicked();
-        shown = closer.text;
     }
     EXPECT_FALSE(label.visited);
     EXPECT_TRUE(shown == LinkText::OpenErrorMessage(2) || shown == LinkText::OpenErrorMessage(3)) << shown;

@@ -1,17 +1,16 @@
 // The news window as shown: every message line shows whole in its label, or is shortened with "...".
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <ctime>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "framework/CScopedDC.h"
 #include "framework/CSelectedObject.h"
 #include "news/CMorvekNewsDlg.h"
 #include "news/resource.h"
+#include "tests/LocalNoon.h"
+#include "WindowWatcher.h"
 
 namespace {
 struct LabelSeen {
@@ -43,72 +42,29 @@ int InkRight(HDC like, const std::string& text)
     return right;
 }
 
-// Waits for the news window of this process, records its visible labels, then closes it.
-class NewsWindowWatcher {
-public:
-    NewsWindowWatcher()
-        : worker([this] {
-              for (int i = 0; i < 1000 && !done; ++i) {
-                  EnumWindows(&NewsWindowWatcher::Visit, reinterpret_cast<LPARAM>(this));
-                  if (!done)
-                      Sleep(10);
-              }
-          })
-    {
-    }
-    ~NewsWindowWatcher() { worker.join(); }
-
-    std::vector<LabelSeen> labels;
-    RECT panel{};
-    std::atomic<bool> done{false};
-
-private:
-    static BOOL CALLBACK Visit(HWND hwnd, LPARAM param)
-    {
-        auto* self = static_cast<NewsWindowWatcher*>(reinterpret_cast<void*>(param));
-        DWORD process = 0;
-        GetWindowThreadProcessId(hwnd, &process);
-        HWND panelControl = GetDlgItem(hwnd, IDC_NEWS_PANEL);
-        if (process != GetCurrentProcessId() || !panelControl || !IsWindowVisible(hwnd))
-            return TRUE;
-        self->Record(hwnd, panelControl);
-        PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
-        self->done = true;
-        return FALSE;
-    }
-
-    void Record(HWND dialog, HWND panelControl)
-    {
-        GetWindowRect(panelControl, &panel);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&panel), 2);
-        for (int i = 0; i < CMorvekNewsDlg::LABEL_COUNT; ++i) {
-            HWND label = GetDlgItem(dialog, IDC_NEWS_LABEL_FIRST + i);
-            if (!IsWindowVisible(label))
-                continue;
-            LabelSeen seen{};
-            char text[512] = {};
-            seen.text.assign(text, GetWindowTextA(label, text, sizeof text));
-            GetWindowRect(label, &seen.rect);
-            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&seen.rect), 2);
-            CScopedDC dc(label);
-            CSelectedObject font(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
-            seen.inkRight = InkRight(dc.Get(), seen.text);
-            labels.push_back(seen);
-        }
-    }
-
-    std::thread worker;
-};
-
-std::int64_t Noon(int year, int month, int day)
+// The news window's panel and its visible labels, top first.
+bool RecordNewsWindow(HWND dialog, RECT& panel, std::vector<LabelSeen>& labels)
 {
-    std::tm parts{};
-    parts.tm_year = year - 1900;
-    parts.tm_mon = month - 1;
-    parts.tm_mday = day;
-    parts.tm_hour = 12;
-    parts.tm_isdst = -1;
-    return std::mktime(&parts);
+    HWND panelControl = GetDlgItem(dialog, IDC_NEWS_PANEL);
+    if (!panelControl)
+        return false;
+    GetWindowRect(panelControl, &panel);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&panel), 2);
+    for (int i = 0; i < CMorvekNewsDlg::LABEL_COUNT; ++i) {
+        HWND label = GetDlgItem(dialog, IDC_NEWS_LABEL_FIRST + i);
+        if (!IsWindowVisible(label))
+            continue;
+        LabelSeen seen{};
+        char text[512] = {};
+        seen.text.assign(text, GetWindowTextA(label, text, sizeof text));
+        GetWindowRect(label, &seen.rect);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&seen.rect), 2);
+        CScopedDC dc(label);
+        CSelectedObject font(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+        seen.inkRight = InkRight(dc.Get(), seen.text);
+        labels.push_back(seen);
+    }
+    return true;
 }
 }
 
@@ -124,18 +80,29 @@ TEST(NewsWindow, EveryLineFitsItsRowInTheLabelsOwnFontOrIsShortenedWithAnEllipsi
     };
     CNewsManager manager;
     for (std::size_t i = 0; i < texts.size(); ++i)
-        manager.Append(std::make_unique<CNewsItem>(static_cast<int>(i + 1), Noon(2006, 3, 1 + i), texts[i]));
+        manager.Append(std::make_unique<CNewsItem>(static_cast<int>(i + 1), LocalNoon(2006, 3, 1 + static_cast<int>(i)),
+                                                   texts[i]));
 
-    NewsWindowWatcher watcher;
-    CMorvekNewsDlg dialog;
-    dialog.manager = &manager;
-    EXPECT_EQ(dialog.DoModal(), IDOK);
-    ASSERT_TRUE(watcher.done);
+    RECT panel{};
+    std::vector<LabelSeen> labels;
+    bool seen = false;
+    {
+        WindowWatcher watcher([&](HWND dialog) {
+            if (!RecordNewsWindow(dialog, panel, labels))
+                return false;
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            return seen = true;
+        });
+        CMorvekNewsDlg dialog;
+        dialog.manager = &manager;
+        EXPECT_EQ(dialog.DoModal(), IDOK);
+    }
+    ASSERT_TRUE(seen);
 
-    ASSERT_EQ(watcher.labels.size(), texts.size());
+    ASSERT_EQ(labels.size(), texts.size());
     // The bottom label holds the first item, the ones above the later ones.
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        const LabelSeen& label = watcher.labels[texts.size() - 1 - i];
+        const LabelSeen& label = labels[texts.size() - 1 - i];
         const std::string whole = "2006.03.0" + std::to_string(1 + i) + ": " + texts[i];
         SCOPED_TRACE(whole);
         const bool shortened = label.text != whole;
@@ -146,11 +113,11 @@ TEST(NewsWindow, EveryLineFitsItsRowInTheLabelsOwnFontOrIsShortenedWithAnEllipsi
         }
         // The label holds every column its text paints, and stays on the panel's paper.
         EXPECT_LT(label.inkRight, label.rect.right - label.rect.left);
-        EXPECT_GE(label.rect.left, watcher.panel.left);
-        EXPECT_LE(label.rect.right, watcher.panel.right);
+        EXPECT_GE(label.rect.left, panel.left);
+        EXPECT_LE(label.rect.right, panel.right);
     }
     // The short lines stay whole; the long ones do not.
-    EXPECT_EQ(watcher.labels[4].text, "2006.03.01: " + texts[0]);
-    EXPECT_NE(watcher.labels[1].text.find("..."), std::string::npos);
-    EXPECT_NE(watcher.labels[0].text.find("..."), std::string::npos);
+    EXPECT_EQ(labels[4].text, "2006.03.01: " + texts[0]);
+    EXPECT_NE(labels[1].text.find("..."), std::string::npos);
+    EXPECT_NE(labels[0].text.find("..."), std::string::npos);
 }
