@@ -127,11 +127,12 @@ def test_silent_install_start_and_uninstall(windows, setup_program):
 
     # The uninstaller copies itself away and returns at once: wait for its work, with a deadline.
     run_windows_program(session, os.path.join(folder, "uninstall.exe"), "/S")
+    # It removes the folders, the shortcut and the registry entries one after the other: each has its own wait.
     wait_for(lambda: not os.path.exists(folder), 60, "the program folder to go")
-    assert not os.path.exists(os.path.join(drive_c, "Program Files", "MORVEK"))
-    assert not os.path.exists(shortcut)
+    wait_for(lambda: not os.path.exists(os.path.join(drive_c, "Program Files", "MORVEK")), 30, "the maker's folder to go")
+    wait_for(lambda: not os.path.exists(shortcut), 30, "the shortcut to go")
     wait_for(lambda: reg_query(session, UNINSTALL_KEY, "DisplayName") is None, 30, "the installed-programs entry to go")
-    assert "Vextor" not in (driver.registry(RUN_KEY) or {})
+    wait_for(lambda: "Vextor" not in (driver.registry(RUN_KEY) or {}), 30, "the start with Windows to go")
     assert driver.registry(SETTINGS_KEY), "a plain uninstall keeps the settings"
 
     # Without the start with Windows, and an uninstall asked to remove the settings too.
