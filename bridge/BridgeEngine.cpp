@@ -4,12 +4,16 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "BridgeMessages.h"
 #include "SerialEncodings.h"
 #include "TrafficLogFormat.h"
 
 namespace {
 constexpr const char* NO_CONNECTION_TEXT = "(brak połączenia)";
 constexpr int LISTEN_BACKLOG = 5;
+// A closing client's bytes are read to their end; beyond what was queued at its close, this
+// much more is read before a client that goes on sending is reset.
+constexpr std::size_t DRAIN_MARGIN = 64 * 1024;
 
 void StartListener(CBridgeSocket& listener, int port, int role, IBridgeSocketOwner& owner)
 {
@@ -22,7 +26,14 @@ void StartListener(CBridgeSocket& listener, int port, int role, IBridgeSocketOwn
 
 BridgeEngine::BridgeEngine(IBridgeView& bridgeView) : view(bridgeView)
 {
-    log.onFileFailure = [this](const std::string& text) { view.ShowErrorLater(text); };
+    // Called on whichever thread wrote, under the log's lock: only hand the text on.
+    log.onFileFailure = [this](const std::string& text) {
+        {
+            std::lock_guard guard(failureLock);
+            logFailures.push_back(text);
+        }
+        ::PostMessageA(messageWindow, WM_LOG_FAILURE, 0, 0);
+    };
 }
 
 void BridgeEngine::Start(const BridgeOptions& startOptions)
@@ -58,6 +69,7 @@ void BridgeEngine::Stop()
 void BridgeEngine::Shutdown()
 {
     line.Stop();
+    line.SetClient(INVALID_SOCKET);
     // Bytes still waiting for the line belong to a session that has ended: the next Listen,
     // perhaps hours later and on another port or speed, must not write them.
     clientChunk.Discard();
@@ -90,6 +102,8 @@ void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
     if (connection) {
         // A newcomer takes over: the current client is cut off without a word.
         if (connection->connected) {
+            if (connection == &dataConnection)
+                line.SetClient(INVALID_SOCKET);
             connection->Disconnect();
             if (connection == &configConnection)
                 DropPartialRecord();
@@ -97,6 +111,8 @@ void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
         connection->owner = this;
         connection->connected = listener.Accept(*connection);
         connection->role = listener.role == ROLE_DATA_LISTENER ? ROLE_DATA_CONNECTION : ROLE_CFG_CONNECTION;
+        if (connection == &dataConnection && connection->connected)
+            line.SetClient(connection->m_hSocket);
     }
     std::string address;
     UINT boundPort = 0;
@@ -105,14 +121,57 @@ void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
 
 void BridgeEngine::OnSocketClose(CBridgeSocket& socket)
 {
-    if ((socket.role == ROLE_DATA_CONNECTION || socket.role == ROLE_CFG_CONNECTION) && socket.connected) {
-        socket.Disconnect();
-        // The data client's bytes already received still go to the line; an unfinished record
-        // of a configuration client would shift every record of the next one.
-        if (socket.role == ROLE_CFG_CONNECTION)
-            DropPartialRecord();
-    }
+    if ((socket.role != ROLE_DATA_CONNECTION && socket.role != ROLE_CFG_CONNECTION) || !socket.connected)
+        return;
+    // Windows may tell of the close while the client's last bytes still wait to be read: they
+    // are read to the end and go the usual way, then the socket closes.
+    u_long queued = 0;
+    ::ioctlsocket(socket.m_hSocket, FIONREAD, &queued);
+    socket.closing = true;
+    socket.drainLeft = queued + DRAIN_MARGIN;
+    if (socket.role == ROLE_DATA_CONNECTION)
+        ReceiveData();
+    else
+        ReceiveConfig();
+}
+
+void BridgeEngine::OnSocketSend(CBridgeSocket& socket)
+{
+    if (socket.role == ROLE_DATA_CONNECTION && socket.connected)
+        line.ClientWritable();
+}
+
+void BridgeEngine::EndConnection(CBridgeSocket& socket, bool reset)
+{
+    if (socket.role == ROLE_DATA_CONNECTION)
+        line.SetClient(INVALID_SOCKET);
+    socket.Disconnect(reset);
+    // The data client's bytes already received still go to the line; an unfinished record
+    // of a configuration client would shift every record of the next one.
+    if (socket.role == ROLE_CFG_CONNECTION)
+        DropPartialRecord();
     view.ShowStatus(NO_CONNECTION_TEXT);
+}
+
+bool BridgeEngine::Drained(CBridgeSocket& socket, int received)
+{
+    // The end of a closing client's bytes, or a connection that failed: it closes now. An open
+    // client with nothing more to read goes on.
+    if (received > 0) {
+        if (!socket.closing)
+            return false;
+        if (static_cast<std::size_t>(received) <= socket.drainLeft) {
+            socket.drainLeft -= static_cast<std::size_t>(received);
+            return false;
+        }
+        EndConnection(socket, true);  // it goes on sending after its close: what it sent is gone now
+        return true;
+    }
+    if (received == 0 || socket.closing || CAsyncSocket::GetLastError() != WSAEWOULDBLOCK) {
+        EndConnection(socket);
+        return true;
+    }
+    return false;
 }
 
 void BridgeEngine::DropPartialRecord()
@@ -136,84 +195,113 @@ void BridgeEngine::ReceiveData()
     // The client's bytes are taken only when a serial worker is there to carry them and the
     // previous chunk has left; until then they stay in TCP, which holds the client back, and
     // the receive is retried when the worker frees the way.
-    if (!dataConnection.connected || !line.Running() || !clientChunk.IsFree()) {
+    if (!dataConnection.connected)
+        return;
+    if (!line.Running() || !clientChunk.IsFree()) {
         dataConnection.receiveWaiting = true;
         return;
     }
     dataConnection.receiveWaiting = false;
     std::uint8_t chunk[CBridgeSocket::CHUNK_SIZE];
     const int received = dataConnection.Receive(chunk, sizeof chunk);
-    if (received <= 0)
-        return;  // a failed receive changes nothing and logs nothing
-    clientChunk.Offer(chunk, static_cast<std::size_t>(received));
+    if (Drained(dataConnection, received) || received <= 0)
+        return;  // a receive that got nothing changes nothing and logs nothing
+    // The entry is in the file before the line can carry the bytes, so that the exchange's
+    // answer is never logged ahead of the request that caused it.
     log.Write(TrafficLogFormat::ClientPrefix(options.listenPort), chunk, static_cast<std::size_t>(received));
+    clientChunk.Offer(chunk, static_cast<std::size_t>(received));
     if (options.logToTcp)
         log.CopyToReceiver(chunk, received);
+    // No more receive notifications come after a close: the drain goes on as the line frees the way.
+    dataConnection.receiveWaiting = dataConnection.closing;
 }
 
 void BridgeEngine::ReceiveConfig()
 {
-    std::uint8_t chunk[CBridgeSocket::CHUNK_SIZE];
-    const int received =
-        configConnection.Receive(chunk, static_cast<int>(std::min<std::size_t>(sizeof chunk, configRecords.Room())));
-    if (received <= 0)
-        return;
-    configRecords.Append(chunk, static_cast<std::size_t>(received));
-    log.Write(TrafficLogFormat::ClientPrefix(options.configPort), chunk, static_cast<std::size_t>(received));
-    while (const auto record = configRecords.Next()) {
+    // Records are read only as fast as the line applies them: while its queue of changes is
+    // full, the client's bytes wait in TCP, as the data client's do.
+    while (configConnection.connected) {
+        QueueRecords();
+        if (line.QueueFull()) {
+            configConnection.receiveWaiting = true;
+            return;
+        }
+        configConnection.receiveWaiting = false;
+        std::uint8_t chunk[CBridgeSocket::CHUNK_SIZE];
+        const int received = configConnection.Receive(
+            chunk, static_cast<int>(std::min<std::size_t>(sizeof chunk, configRecords.Room())));
+        if (Drained(configConnection, received) || received <= 0)
+            return;
+        configRecords.Append(chunk, static_cast<std::size_t>(received));
+        log.Write(TrafficLogFormat::ClientPrefix(options.configPort), chunk, static_cast<std::size_t>(received));
+        if (!configConnection.closing) {
+            QueueRecords();
+            return;
+        }
+    }
+}
+
+void BridgeEngine::QueueRecords()
+{
+    while (!line.QueueFull()) {
+        const auto record = configRecords.Next();
+        if (!record)
+            return;
         // Records have one size whatever their code, so an unknown one is logged and skipped.
         if (record->code == ConfigRecord::CFG_SPEED) {
             log.Write(TrafficLogFormat::SpeedRequest(options.configPort, record->value));
-            ChangeLineSpeed(record->value);
+            line.Queue(LineCommand{LineCommand::Kind::SET_SPEED, record->value});
         } else {
             log.Write(TrafficLogFormat::UnknownRecord(options.configPort, record->code));
         }
     }
 }
 
-void BridgeEngine::ChangeLineSpeed(std::uint32_t rate)
+LRESULT BridgeEngine::OnLineResult()
 {
-    switch (line.ChangeSpeed(rate)) {
-    case SerialLine::SpeedChange::STATE_UNREADABLE:
+    for (const LineResult& result : line.TakeResults())
+        ShowLineResult(result);
+    // Records that waited for room in the line's queue go on.
+    if (configConnection.connected)
+        configConnection.receiveWaiting ? ReceiveConfig() : QueueRecords();
+    return 0;
+}
+
+void BridgeEngine::ShowLineResult(const LineResult& result)
+{
+    const std::uint32_t rate = result.command.value;
+    switch (result.outcome) {
+    case LineResult::Outcome::STATE_UNREADABLE:
         log.Write(TrafficLogFormat::StateUnreadable(options.configPort));
         break;
-    case SerialLine::SpeedChange::SET:
+    case LineResult::Outcome::SET:
         if (const int shown = SerialEncodings::SpeedIndexAfterRecord(rate); shown >= 0)
             view.ShowSpeed(shown);
         log.Write(TrafficLogFormat::SpeedSet(options.configPort, rate));
         break;
-    case SerialLine::SpeedChange::REFUSED:
+    case LineResult::Outcome::REFUSED:
         log.Write(TrafficLogFormat::SpeedRefused(options.configPort, rate));
         break;
-    case SerialLine::SpeedChange::UNCHANGED:
+    case LineResult::Outcome::UNCHANGED:
         break;
     }
+}
+
+LRESULT BridgeEngine::OnLogFailure()
+{
+    std::deque<std::string> failures;
+    {
+        std::lock_guard guard(failureLock);
+        failures.swap(logFailures);
+    }
+    for (const std::string& text : failures)
+        view.ShowErrorLater(text);
+    return 0;
 }
 
 LRESULT BridgeEngine::OnResumeReceive()
 {
     if (dataConnection.receiveWaiting && dataConnection.connected)
         ReceiveData();
-    return 0;
-}
-
-LRESULT BridgeEngine::OnExchangeData()
-{
-    // Whatever happens below, the worker's next chunk starts at the front of the buffer.
-    struct Taken {
-        SerialLine& line;
-        ~Taken() { line.ExchangeTaken(); }
-    } taken{line};
-    const auto bytes = line.ExchangeBytes();
-    log.WriteExchange(bytes.data(), bytes.size());
-    if (dataConnection.connected) {
-        std::size_t offset = 0;
-        while (offset < bytes.size()) {
-            const int sent = dataConnection.Send(bytes.data() + offset, static_cast<int>(bytes.size() - offset), 0);
-            if (sent == SOCKET_ERROR || sent <= 0)
-                break;  // the rest of this chunk is dropped
-            offset += static_cast<std::size_t>(sent);
-        }
-    }
     return 0;
 }

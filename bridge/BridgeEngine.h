@@ -1,6 +1,9 @@
 // The bridge itself: listeners and takeover, the relay between the data client and the line, speed records, the log.
 #pragma once
 #include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
 
 #include "BridgeOptions.h"
 #include "CBridgeSocket.h"
@@ -10,14 +13,15 @@
 #include "SerialLine.h"
 #include "TrafficLog.h"
 
-// Lives on the window thread; only SerialLine's worker runs elsewhere.
+// Lives on the window thread, which never waits for the serial worker but at Stop; the worker
+// relays the exchange's bytes to the data client on its own.
 class BridgeEngine : private IBridgeSocketOwner {
 public:
     explicit BridgeEngine(IBridgeView& view);
     BridgeEngine(const BridgeEngine&) = delete;
     BridgeEngine& operator=(const BridgeEngine&) = delete;
 
-    // The window that the serial worker's messages go to; they come back through the two handlers below.
+    // The window that the serial worker's messages go to; they come back through the handlers below.
     void Attach(HWND window) { messageWindow = window; }
 
     // In this order: the two listeners, the listening look, the log link, the log file, the COM
@@ -29,22 +33,28 @@ public:
     void Shutdown();
 
     bool Listening() const { return listening; }
-    // True while the window thread waits for the serial worker: clicks are not acted on then.
-    bool Busy() const { return line.Waiting(); }
 
-    LRESULT OnExchangeData();
+    // WM_RESUME_RECEIVE: the client's chunk has left for the line.
     LRESULT OnResumeReceive();
+    // WM_LINE_RESULT: queued speed changes were applied.
+    LRESULT OnLineResult();
+    // WM_LOG_FAILURE: the log file failed on the serial worker.
+    LRESULT OnLogFailure();
 
 private:
     void OnSocketAccept(CBridgeSocket& listener) override;
     void OnSocketReceive(CBridgeSocket& socket) override;
     void OnSocketClose(CBridgeSocket& socket) override;
+    void OnSocketSend(CBridgeSocket& socket) override;
 
     void ReceiveData();
     void ReceiveConfig();
+    bool Drained(CBridgeSocket& socket, int received);
+    void EndConnection(CBridgeSocket& socket, bool reset = false);
+    void QueueRecords();
     void DropPartialRecord();
     void OpenSerialPort(int portNumber);
-    void ChangeLineSpeed(std::uint32_t rate);
+    void ShowLineResult(const LineResult& result);
 
     // Window thread only.
     IBridgeView& view;
@@ -56,9 +66,13 @@ private:
     CBridgeSocket configListener;
     CBridgeSocket configConnection;
     ConfigRecordStream configRecords;
-    TrafficLog log;
 
-    // Shared with the serial worker by their own contracts; the chunk outlives the line.
+    // Failures of the log file on the worker, handed to the window thread under their own lock.
+    std::mutex failureLock;
+    std::deque<std::string> logFailures;
+
+    // Shared with the serial worker by their own contracts; all of them outlive the line.
+    TrafficLog log;
     ClientChunk clientChunk;
-    SerialLine line{clientChunk};
+    SerialLine line{clientChunk, log};
 };

@@ -1,8 +1,12 @@
-// The private window messages the serial line sends or posts to the window that runs the bridge.
+// The private window messages posted to the window that runs the bridge.
 #pragma once
 #include "../framework/Afx.h"
 
-// Sent (synchronously) by the serial worker after each chunk it read from the exchange.
-constexpr UINT WM_EXCHANGE_DATA = WM_APP + 1;
 // Posted by the serial worker when the client's chunk has left and the next may be received.
 constexpr UINT WM_RESUME_RECEIVE = WM_APP + 2;
+// Posted by the serial worker when queued line changes were applied: their results wait in the line.
+constexpr UINT WM_LINE_RESULT = WM_APP + 3;
+// Posted when the traffic log failed on the worker: the text waits in the engine.
+constexpr UINT WM_LOG_FAILURE = WM_APP + 4;
+// Posted by the panel to itself: a failure waits to be shown in a box.
+constexpr UINT WM_SHOW_ERROR = WM_APP + 5;

@@ -7,6 +7,12 @@ void CBridgeSocket::OnReceive(int)
         owner->OnSocketReceive(*this);
 }
 
+void CBridgeSocket::OnSend(int)
+{
+    if (owner)
+        owner->OnSocketSend(*this);
+}
+
 void CBridgeSocket::OnAccept(int)
 {
     if (owner)
@@ -19,11 +25,18 @@ void CBridgeSocket::OnClose(int)
         owner->OnSocketClose(*this);
 }
 
-void CBridgeSocket::Disconnect()
+void CBridgeSocket::Disconnect(bool reset)
 {
     SOCKET handle = Detach();
-    if (handle != INVALID_SOCKET)
+    if (handle != INVALID_SOCKET) {
+        if (reset) {
+            const linger abortive{1, 0};
+            ::setsockopt(handle, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof abortive);
+        }
         ::closesocket(handle);
+    }
     connected = false;
     receiveWaiting = false;
+    closing = false;
+    drainLeft = 0;
 }

@@ -1,5 +1,6 @@
 // The bridge's socket: its role, its connection state and the owner its notifications go to.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "../framework/CAsyncSocket.h"
@@ -20,16 +21,21 @@ public:
     static constexpr std::uint32_t CHUNK_SIZE = 1020;
 
     void OnReceive(int) override;
+    void OnSend(int) override;
     void OnAccept(int) override;
     void OnClose(int) override;
 
-    // Closes the client's handle and forgets the client (a waiting receive included).
-    void Disconnect();
+    // Closes the client's handle and forgets the client (a waiting receive included); a reset
+    // drops what the client still sends and tells it so at once.
+    void Disconnect(bool reset = false);
 
     // Window thread only.
     int role = -1;
     bool connected = false;
     // A receive notification found the way to the line busy; it is retried when the way frees.
     bool receiveWaiting = false;
+    // The client has closed its side: what it sent before is read to the end, then the socket closes.
+    bool closing = false;
+    std::size_t drainLeft = 0;  // while closing: the most that is still read before the socket is reset
     IBridgeSocketOwner* owner = nullptr;
 };

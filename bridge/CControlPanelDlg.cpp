@@ -17,8 +17,6 @@ constexpr const char* NO_CONNECTION_TEXT = "(brak połączenia)";
 constexpr const char* LISTEN_TEXT = "&Nasłuchuj ...";
 constexpr const char* STOP_TEXT = "&Stop";
 constexpr const char* TRAY_TIP = "Vextor";
-// Posted to the panel to show a failure that happened where a box must not be opened.
-constexpr UINT WM_SHOW_ERROR = WM_APP + 3;
 
 // Controls a running bridge keeps locked; the engine's steps lock more.
 constexpr int LOCKED_WHILE_LISTENING[] = {IDC_COM1,        IDC_COM2,        IDC_LOG_TO_TCP, IDC_LOG_TO_FILE, IDC_COM_GROUP,
@@ -43,8 +41,9 @@ BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
     ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
-    ON_MESSAGE(WM_EXCHANGE_DATA, OnExchangeData)
     ON_MESSAGE(WM_RESUME_RECEIVE, OnResumeReceive)
+    ON_MESSAGE(WM_LINE_RESULT, OnLineResult)
+    ON_MESSAGE(WM_LOG_FAILURE, OnLogFailure)
     ON_MESSAGE(WM_SHOW_ERROR, OnShowError)
 END_MESSAGE_MAP()
 
@@ -196,8 +195,7 @@ void CControlPanelDlg::ApplyModelPreset()
 
 void CControlPanelDlg::OnListenToggle()
 {
-    // A click that arrives while the window thread waits for the serial worker is dropped.
-    if (engine.Busy() || !UpdateData(true))
+    if (!UpdateData(true))
         return;
     // The button stays dead for half a second so that a double click acts once.
     EnableDlgItem(IDC_LISTEN, false);
@@ -300,7 +298,7 @@ void CControlPanelDlg::OnTimer(UINT_PTR id)
 
 void CControlPanelDlg::OnOK()
 {
-    if (engine.Busy() || !UpdateData(true))
+    if (!UpdateData(true))
         return;
     if (engine.Listening())
         engine.Shutdown();

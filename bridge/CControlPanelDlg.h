@@ -52,8 +52,9 @@ protected:
     void OnPaint();
     HICON OnQueryDragIcon() const { return icon; }
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
-    LRESULT OnExchangeData(WPARAM, LPARAM) { return engine.OnExchangeData(); }
     LRESULT OnResumeReceive(WPARAM, LPARAM) { return engine.OnResumeReceive(); }
+    LRESULT OnLineResult(WPARAM, LPARAM) { return engine.OnLineResult(); }
+    LRESULT OnLogFailure(WPARAM, LPARAM) { return engine.OnLogFailure(); }
 
     DECLARE_MESSAGE_MAP(CControlPanelDlg)
 

@@ -1,37 +1,34 @@
-// The COM port towards the exchange: opening and settings, speed changes, and the worker that carries the bytes.
+// The COM port towards the exchange: opening and settings, queued line changes, and the worker that carries the bytes.
 #include "SerialLine.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "../framework/AfxWait.h"
 #include "../framework/CWinThread.h"
 #include "BridgeMessages.h"
 #include "SerialEncodings.h"
 
 namespace {
 constexpr DWORD QUEUE_SIZE = 15000;
-// A read that failed for another reason than being cancelled (a port that never opened, an
-// exchange that hung up) is tried again after this pause rather than at once.
+// A read the port refused or ended with nothing (a port that never opened, an adapter that is
+// gone) is tried again after this pause rather than at once.
 constexpr DWORD READ_RETRY_MS = 100;
-// What a chunk's write may take beyond its own time on the wire before a speed change gives up on it.
+// The read of what the driver said was queued behind the first byte completes at once; a driver
+// that promised more than it delivers has this long before the read is cut short.
+constexpr DWORD REST_OF_READ_MS = 50;
+// What a chunk's write may take beyond its own time on the wire before a queued change gives up on it.
 constexpr DWORD WRITE_MARGIN_MS = 1000;
 
-// Waits for an overlapped transfer; the count it moved, 0 when it failed or was cancelled.
-DWORD Transferred(HANDLE port, OVERLAPPED& overlapped, bool wait, DWORD* error = nullptr)
+// The outcome of an overlapped transfer: the count it moved and the error it ended with.
+DWORD Transferred(HANDLE port, OVERLAPPED& overlapped, bool wait, DWORD& error)
 {
     DWORD count = 0;
-    if (!::GetOverlappedResult(port, &overlapped, &count, wait ? TRUE : FALSE)) {
-        if (error)
-            *error = ::GetLastError();
-    } else if (error) {
-        *error = ERROR_SUCCESS;
-    }
+    error = ::GetOverlappedResult(port, &overlapped, &count, wait ? TRUE : FALSE) ? ERROR_SUCCESS : ::GetLastError();
     return count;
 }
 }
 
-SerialLine::SerialLine(ClientChunk& clientChunk) : chunk(clientChunk)
+SerialLine::SerialLine(ClientChunk& clientChunk, TrafficLog& trafficLog) : chunk(clientChunk), log(trafficLog)
 {
     readOverlapped.hEvent = readDone.Handle();
     writeOverlapped.hEvent = writeDone.Handle();
@@ -102,8 +99,12 @@ void SerialLine::Start(HWND window)
 {
     target = window;
     runFlag = true;
-    pauseRequest = false;
-    pauseAcknowledged = false;
+    reading = Read::IDLE;
+    readBroken = false;
+    writing = false;
+    output.Clear();
+    outputGeneration = clientGeneration;
+    sendBlocked = false;
     // The thread starts suspended so that its handle is ours before it can run; we keep our own
     // copy of it, because the framework closes its copy when the thread ends.
     CWinThread* thread = AfxBeginThread(WorkerProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
@@ -117,6 +118,64 @@ void SerialLine::Start(HWND window)
     ::ResumeThread(thread->m_hThread);
 }
 
+void SerialLine::Stop()
+{
+    if (worker.IsValid()) {
+        runFlag = false;
+        command.SetEvent();
+        // The thread itself, not a flag: once it has ended it can touch nothing of ours. It
+        // never waits for this thread, and it cancels its transfers as soon as it sees the flag.
+        ::WaitForSingleObject(worker.Get(), INFINITE);
+        worker.Close();
+    }
+    {
+        std::lock_guard guard(commandLock);
+        commands.clear();
+        results.clear();
+        commandsWaiting = false;
+    }
+    port.Close();
+}
+
+void SerialLine::SetClient(SOCKET socket)
+{
+    {
+        std::lock_guard guard(clientLock);
+        clientSocket = socket;
+        ++clientGeneration;
+    }
+    // A worker that waits for the previous client's socket to take more waits no longer.
+    command.SetEvent();
+}
+
+bool SerialLine::Queue(const LineCommand& change)
+{
+    {
+        std::lock_guard guard(commandLock);
+        // Results not yet taken count too, so that a flood of changes holds its sender back.
+        if (commands.size() + results.size() >= COMMAND_CAPACITY)
+            return false;
+        commands.push_back(change);
+        commandsWaiting = true;
+    }
+    command.SetEvent();
+    return true;
+}
+
+bool SerialLine::QueueFull()
+{
+    std::lock_guard guard(commandLock);
+    return commands.size() + results.size() >= COMMAND_CAPACITY;
+}
+
+std::vector<LineResult> SerialLine::TakeResults()
+{
+    std::lock_guard guard(commandLock);
+    std::vector<LineResult> taken(results.begin(), results.end());
+    results.clear();
+    return taken;
+}
+
 UINT SerialLine::WorkerProc(void* self)
 {
     static_cast<SerialLine*>(self)->RunWorker();
@@ -125,118 +184,172 @@ UINT SerialLine::WorkerProc(void* self)
 
 void SerialLine::RunWorker()
 {
-    bool readBroken = false;
+    ULONGLONG giveUpWriteAt = 0;  // while a change waits for the client's chunk
     while (runFlag) {
-        if (pauseRequest) {
-            HoldForPause();
+        const bool changes = commandsWaiting;
+        if (changes && !writing) {
+            ApplyCommands();
             continue;
         }
-        if (!reading && !readBroken)
+        // A full output stops the reading: the driver's queue, then the exchange's flow control, hold the rest.
+        if (reading == Read::IDLE && !readBroken && !changes && output.Room() >= sizeof readBuffer)
             readBroken = !PostRead();
-        if (!writing && !chunk.IsFree())
+        if (!writing && !changes && !chunk.IsFree())
             StartWrite();
 
         // Only the transfers in progress are waited for: a finished one's event stays set until
-        // the next transfer starts, and resetting it would cost a call for every hand-over.
-        HANDLE wakers[4] = {command.Handle(), chunk.OfferedEvent()};
+        // the next transfer starts, and resetting it would cost a call for every burst.
+        HANDLE wakers[5] = {command.Handle(), chunk.OfferedEvent()};
         DWORD count = 2;
-        const DWORD readSlot = reading ? count++ : MAXDWORD;
-        if (reading)
+        const DWORD readSlot = reading != Read::IDLE ? count++ : MAXDWORD;
+        if (readSlot != MAXDWORD)
             wakers[readSlot] = readDone.Handle();
         const DWORD writeSlot = writing ? count++ : MAXDWORD;
-        if (writing)
+        if (writeSlot != MAXDWORD)
             wakers[writeSlot] = writeDone.Handle();
-        const DWORD woken = ::WaitForMultipleObjects(count, wakers, FALSE, readBroken ? READ_RETRY_MS : INFINITE);
-        if (woken == WAIT_OBJECT_0 + readSlot)
+        const DWORD writableSlot = sendBlocked ? count++ : MAXDWORD;
+        if (writableSlot != MAXDWORD)
+            wakers[writableSlot] = writable.Handle();
+
+        DWORD timeout = INFINITE;
+        if (readBroken)
+            timeout = READ_RETRY_MS;
+        if (reading == Read::REST)
+            timeout = REST_OF_READ_MS;
+        giveUpWriteAt = changes && writing ? giveUpWriteAt : 0;
+        if (giveUpWriteAt == 0 && changes && writing) {
+            const std::uint32_t rate = std::max<std::uint32_t>(lineRate, 1);
+            giveUpWriteAt = ::GetTickCount64() + (chunk.Size() - writeOffset) * 10ull * 1000 / rate + WRITE_MARGIN_MS;
+        }
+        if (giveUpWriteAt != 0) {
+            const ULONGLONG now = ::GetTickCount64();
+            timeout = std::min<DWORD>(timeout, giveUpWriteAt > now ? static_cast<DWORD>(giveUpWriteAt - now) : 0);
+        }
+
+        const DWORD woken = ::WaitForMultipleObjects(count, wakers, FALSE, timeout);
+        if (woken == WAIT_FAILED) {
+            ::Sleep(READ_RETRY_MS);  // cannot happen with handles we own; never spin if it does
+        } else if (woken == WAIT_OBJECT_0 + readSlot) {
             FinishRead(false);
-        else if (woken == WAIT_OBJECT_0 + writeSlot)
+        } else if (woken == WAIT_OBJECT_0 + writeSlot) {
             FinishWrite(false);
-        else if (woken == WAIT_TIMEOUT)
+        } else if (woken == WAIT_OBJECT_0 + writableSlot) {
+            SendWaiting();
+        } else if (woken == WAIT_OBJECT_0) {
+            // The client may have changed: the old one's output goes, the new one's may be sent.
+            if (sendBlocked || clientGeneration != outputGeneration)
+                SendWaiting();
+        } else if (woken == WAIT_TIMEOUT) {
             readBroken = false;
+            if (reading == Read::REST)
+                CancelRead();  // the driver promised more than it had: what came goes on now
+            if (giveUpWriteAt != 0 && ::GetTickCount64() >= giveUpWriteAt)
+                CancelWrite();
+        }
     }
     // Stopping: nothing more goes to or comes from the port.
     CancelRead();
-    if (writing) {
-        ::CancelIoEx(port.Get(), &writeOverlapped);
-        FinishWrite(true);
-    }
-}
-
-void SerialLine::HoldForPause()
-{
-    // The client's chunk finishes first, given its own time on the wire plus a margin: a speed
-    // change must not cut the client's bytes in the middle.
-    if (!writing && !chunk.IsFree())
-        StartWrite();
-    if (writing) {
-        const std::uint32_t rate = std::max<std::uint32_t>(lineRate, 1);
-        const DWORD bound = static_cast<DWORD>((chunk.Size() - writeOffset) * 10ull * 1000 / rate) + WRITE_MARGIN_MS;
-        const HANDLE wakers[] = {writeDone.Handle(), command.Handle()};
-        const DWORD start = ::GetTickCount();
-        while (writing && runFlag) {
-            const DWORD elapsed = ::GetTickCount() - start;
-            if (elapsed >= bound) {
-                ::CancelIoEx(port.Get(), &writeOverlapped);
-                FinishWrite(true);
-                break;
-            }
-            if (::WaitForMultipleObjects(2, wakers, FALSE, bound - elapsed) == WAIT_OBJECT_0)
-                FinishWrite(false);
-        }
-    }
-    // No ReadFile or WriteFile on the port from here until the request drops.
-    CancelRead();
-    pauseAcknowledged = true;
-    acknowledged.SetEvent();
-    while (pauseRequest && runFlag)
-        command.Lock();
-    pauseAcknowledged = false;
-    acknowledged.SetEvent();
+    CancelWrite();
 }
 
 bool SerialLine::PostRead()
 {
     // One byte: the read completes when the exchange's first byte comes, and not before.
-    if (::ReadFile(port.Get(), exchangeBuffer, 1, nullptr, &readOverlapped) || ::GetLastError() == ERROR_IO_PENDING) {
-        reading = true;
+    if (::ReadFile(port.Get(), readBuffer, 1, nullptr, &readOverlapped) || ::GetLastError() == ERROR_IO_PENDING) {
+        reading = Read::FIRST_BYTE;
         return true;
     }
     return false;
 }
 
-void SerialLine::FinishRead(bool wait)
+bool SerialLine::PostRestOfRead()
 {
-    reading = false;
-    const DWORD first = Transferred(port.Get(), readOverlapped, wait);
-    if (first == 0)
-        return;  // cancelled or failed: the loop posts the next read
-    // What came behind the first byte is queued already, so a read of exactly that much
-    // completes at once; it takes what the buffer holds, the rest comes on the next round.
-    std::size_t count = 1;
+    // What came behind the first byte is queued already, so a read of exactly that much completes
+    // at once; it takes what the buffer holds, the rest comes on the next round.
     DWORD errors = 0;
     COMSTAT status{};
-    if (::ClearCommError(port.Get(), &errors, &status) && status.cbInQue > 0) {
-        const DWORD more = std::min<DWORD>(status.cbInQue, sizeof exchangeBuffer - 1);
-        if (::ReadFile(port.Get(), exchangeBuffer + 1, more, nullptr, &readOverlapped) ||
-            ::GetLastError() == ERROR_IO_PENDING)
-            count += Transferred(port.Get(), readOverlapped, true);
+    if (!::ClearCommError(port.Get(), &errors, &status) || status.cbInQue == 0)
+        return false;
+    const DWORD more = std::min<DWORD>(status.cbInQue, sizeof readBuffer - 1);
+    if (::ReadFile(port.Get(), readBuffer + 1, more, nullptr, &readOverlapped)) {
+        DWORD error = ERROR_SUCCESS;
+        Relay(1 + Transferred(port.Get(), readOverlapped, false, error));
+        return true;
     }
-    HandOver(count);
+    if (::GetLastError() != ERROR_IO_PENDING)
+        return false;
+    reading = Read::REST;
+    return true;
+}
+
+void SerialLine::FinishRead(bool wait)
+{
+    const Read finished = reading;
+    reading = Read::IDLE;
+    DWORD error = ERROR_SUCCESS;
+    const DWORD got = Transferred(port.Get(), readOverlapped, wait, error);
+    if (finished == Read::REST) {
+        Relay(1 + got);
+        return;
+    }
+    if (got == 0) {
+        // Cancelled, the loop reads again at once; failed (or ended empty), after a pause.
+        readBroken = error != ERROR_OPERATION_ABORTED;
+        return;
+    }
+    if (!PostRestOfRead())
+        Relay(1);
 }
 
 void SerialLine::CancelRead()
 {
-    if (!reading)
-        return;
-    ::CancelIoEx(port.Get(), &readOverlapped);
-    // A byte that came before the cancel still goes to the client.
-    FinishRead(true);
+    // A first byte that came before the cancel starts the read of what is queued behind it,
+    // which is cancelled in its turn; every byte read still goes to the client.
+    while (reading != Read::IDLE) {
+        ::CancelIoEx(port.Get(), &readOverlapped);
+        FinishRead(true);
+    }
 }
 
-void SerialLine::HandOver(std::size_t count)
+void SerialLine::Relay(std::size_t count)
 {
-    exchangeCount = static_cast<std::uint32_t>(count);
-    ::SendMessageA(target, WM_EXCHANGE_DATA, 0, 0);
+    log.WriteExchange(readBuffer, count);
+    // What waits belongs to the client that was there when it was read; a newcomer starts afresh.
+    if (clientGeneration != outputGeneration) {
+        output.Clear();
+        outputGeneration = clientGeneration;
+    }
+    output.Append(readBuffer, count);
+    if (!sendBlocked)
+        SendWaiting();
+}
+
+void SerialLine::SendWaiting()
+{
+    std::lock_guard guard(clientLock);
+    sendBlocked = false;
+    if (clientGeneration != outputGeneration || clientSocket == INVALID_SOCKET) {
+        // Read for a client that has gone, or for nobody: it was logged, and that is all.
+        output.Clear();
+        outputGeneration = clientGeneration;
+        if (clientSocket == INVALID_SOCKET)
+            return;
+    }
+    while (!output.Empty()) {
+        const auto front = output.Front();
+        const int sent = ::send(clientSocket, reinterpret_cast<const char*>(front.data()), static_cast<int>(front.size()), 0);
+        if (sent > 0) {
+            output.Consume(static_cast<std::size_t>(sent));
+        } else if (sent == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK) {
+            // The client is slow: the rest waits, and its socket says (FD_WRITE) when it takes more.
+            sendBlocked = true;
+            return;
+        } else {
+            // The client is gone; the window thread hears of it and takes its socket back.
+            output.Clear();
+            return;
+        }
+    }
 }
 
 void SerialLine::StartWrite()
@@ -257,7 +370,7 @@ bool SerialLine::PostWrite()
 void SerialLine::FinishWrite(bool wait)
 {
     DWORD error = ERROR_SUCCESS;
-    writeOffset += Transferred(port.Get(), writeOverlapped, wait, &error);
+    writeOffset += Transferred(port.Get(), writeOverlapped, wait, error);
     // The driver took part of it: the rest goes out at once.
     if (error == ERROR_SUCCESS && writeOffset > 0 && writeOffset < chunk.Size() && runFlag && PostWrite())
         return;
@@ -272,55 +385,54 @@ void SerialLine::EndWrite()
     ::PostMessageA(target, WM_RESUME_RECEIVE, 0, 0);
 }
 
-void SerialLine::WaitForWorker(bool paused)
+void SerialLine::CancelWrite()
 {
-    // The worker may be inside SendMessage to this thread: serve it while waiting.
-    ++waits;
-    while (pauseAcknowledged != paused)
-        AfxWaitServingSentMessages(acknowledged.Handle(), INFINITE);
-    --waits;
+    if (!writing)
+        return;
+    ::CancelIoEx(port.Get(), &writeOverlapped);
+    FinishWrite(true);
 }
 
-void SerialLine::Stop()
+void SerialLine::ApplyCommands()
 {
-    if (worker.IsValid()) {
-        runFlag = false;
-        command.SetEvent();
-        // The thread itself, not a flag: once it has ended it can touch nothing of ours.
-        ++waits;
-        while (!AfxWaitServingSentMessages(worker.Get(), INFINITE)) {
+    // No ReadFile on the port while the line changes; a byte that came before still goes on.
+    CancelRead();
+    std::deque<LineCommand> batch;
+    {
+        std::lock_guard guard(commandLock);
+        batch.swap(commands);
+        commandsWaiting = false;
+    }
+    for (const LineCommand& change : batch) {
+        const LineResult result = Apply(change);
+        std::lock_guard guard(commandLock);
+        results.push_back(result);
+    }
+    ::PostMessageA(target, WM_LINE_RESULT, 0, 0);
+}
+
+LineResult SerialLine::Apply(const LineCommand& change)
+{
+    LineResult result{change, LineResult::Outcome::UNCHANGED};
+    switch (change.kind) {
+    case LineCommand::Kind::SET_SPEED: {
+        DCB settings{};
+        settings.DCBlength = sizeof settings;
+        if (!::GetCommState(port.Get(), &settings)) {
+            result.outcome = LineResult::Outcome::STATE_UNREADABLE;
+        } else if (settings.BaudRate != change.value) {
+            settings.BaudRate = change.value;
+            const bool set = ::SetCommState(port.Get(), &settings) != FALSE;
+            result.outcome = set ? LineResult::Outcome::SET : LineResult::Outcome::REFUSED;
+            if (set)
+                lineRate = change.value;
         }
-        --waits;
-        worker.Close();
+        // Whatever was on its way at the old rate is garbage at the new one.
+        DWORD errors = 0;
+        ::ClearCommError(port.Get(), &errors, nullptr);
+        ::PurgeComm(port.Get(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+        break;
     }
-    port.Close();
-}
-
-SerialLine::SpeedChange SerialLine::ChangeSpeed(std::uint32_t rate)
-{
-    const bool paused = Running();
-    if (paused) {
-        pauseRequest = true;
-        command.SetEvent();
-        WaitForWorker(true);
-    }
-    SpeedChange result = SpeedChange::UNCHANGED;
-    lineSettings.DCBlength = sizeof lineSettings;
-    if (!::GetCommState(port.Get(), &lineSettings)) {
-        result = SpeedChange::STATE_UNREADABLE;
-    } else if (lineSettings.BaudRate != rate) {
-        lineSettings.BaudRate = rate;
-        result = ::SetCommState(port.Get(), &lineSettings) ? SpeedChange::SET : SpeedChange::REFUSED;
-        if (result == SpeedChange::SET)
-            lineRate = rate;
-    }
-    DWORD errors = 0;
-    ::ClearCommError(port.Get(), &errors, nullptr);
-    ::PurgeComm(port.Get(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-    if (paused) {
-        pauseRequest = false;
-        command.SetEvent();
-        WaitForWorker(false);
     }
     return result;
 }

@@ -1,24 +1,34 @@
-// The COM port towards the exchange: opening and settings, speed changes, and the worker that carries the bytes.
+// The COM port towards the exchange: opening and settings, queued line changes, and the worker that carries the bytes.
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <span>
+#include <deque>
+#include <mutex>
+#include <vector>
 
+#include "../framework/Afx.h"
 #include "../framework/CEvent.h"
 #include "../framework/CHandle.h"
 #include "BridgeOptions.h"
+#include "ByteRing.h"
 #include "ClientChunk.h"
+#include "LineCommand.h"
+#include "TrafficLog.h"
 
-// The one class two threads use: the window thread opens, configures, starts, pauses and stops;
-// the worker writes the client's chunks to the port and reads what the exchange sends. The worker
-// waits on events, never on a clock: the exchange's first byte, the client's chunk, a finished
-// write, or the window thread's pause and stop.
+// The one class two threads use. The window thread opens, configures, starts and stops the line,
+// hands it the data client's socket and queues line changes; it never waits for the worker but
+// at Stop. The worker writes the client's chunks to the port, reads what the exchange sends, logs
+// it and sends it to the data client itself, and applies the queued changes between chunks. It
+// waits on events, never on a clock, but while a read is retried or cut short.
 class SerialLine {
 public:
-    enum class SpeedChange { STATE_UNREADABLE, UNCHANGED, SET, REFUSED };
+    // The most exchange output that waits for a slow client: a minute and a half at 115 200 bit/s.
+    static constexpr std::size_t OUTPUT_CAPACITY = 1 << 20;
+    // Line changes waiting for the worker; the window thread stops taking more while it is full.
+    static constexpr std::size_t COMMAND_CAPACITY = 16;
 
-    // The line drains `chunk`; both live until the worker has stopped.
-    explicit SerialLine(ClientChunk& chunk);
+    // The line drains `chunk` and writes the exchange's entries to `log`; all live until the worker has stopped.
+    SerialLine(ClientChunk& chunk, TrafficLog& log);
     ~SerialLine();
     SerialLine(const SerialLine&) = delete;
     SerialLine& operator=(const SerialLine&) = delete;
@@ -29,69 +39,84 @@ public:
     // when the port refused the settings.
     bool Configure(const SerialParameters& parameters);
     // Starts the worker, also on a port that failed to open (it then reads nothing). The
-    // worker sends WM_EXCHANGE_DATA and posts WM_RESUME_RECEIVE to `target`.
+    // worker posts WM_RESUME_RECEIVE and WM_LINE_RESULT to `target`.
     void Start(HWND target);
-    // Stops the worker, dropping a write in progress, and closes the port.
+    // Stops the worker, dropping a transfer in progress and the queued changes, and closes the port.
     void Stop();
-    // Holds the worker once the client's chunk is written, sets the rate when it differs,
-    // purges both queues and lets the worker go on.
-    SpeedChange ChangeSpeed(std::uint32_t rate);
-
     bool Running() const { return worker.IsValid(); }
-    // True while the window thread waits for the worker (clicks are not acted on meanwhile).
-    bool Waiting() const { return waits > 0; }
 
-    // Window thread, inside WM_EXCHANGE_DATA only: what the worker read, then emptied.
-    std::span<const std::uint8_t> ExchangeBytes() const { return {exchangeBuffer, exchangeCount.load()}; }
-    void ExchangeTaken() { exchangeCount = 0; }
+    // Window thread: the socket the exchange's bytes go to from now on (INVALID_SOCKET: none,
+    // they are read, logged and dropped). When it returns the worker no longer touches the
+    // previous socket, so that it may be closed; what its client had not taken is discarded.
+    void SetClient(SOCKET socket);
+    // Window thread: the client's socket takes bytes again (its FD_WRITE came).
+    void ClientWritable() { writable.SetEvent(); }
+
+    // Window thread: queues a change; false (and nothing queued) while the queue is full.
+    bool Queue(const LineCommand& command);
+    bool QueueFull();
+    // Window thread, on WM_LINE_RESULT: what came of the changes, in the order they were queued.
+    std::vector<LineResult> TakeResults();
 
 private:
     static UINT WorkerProc(void* self);
     void RunWorker();
-    void HoldForPause();
     bool PostRead();
+    bool PostRestOfRead();
     void FinishRead(bool wait);
+    void CancelRead();
+    void Relay(std::size_t count);
+    void SendWaiting();
     void StartWrite();
     bool PostWrite();
     void FinishWrite(bool wait);
     void EndWrite();
-    void CancelRead();
-    void HandOver(std::size_t count);
+    void CancelWrite();
+    void ApplyCommands();
+    LineResult Apply(const LineCommand& command);
     void ApplySettings(const SerialParameters& parameters);
-    void WaitForWorker(bool paused);
 
     // Set before the worker starts, then read-only until it has stopped.
     ClientChunk& chunk;
+    TrafficLog& log;
     CHandle port;
     HWND target = nullptr;
 
-    // Window thread only.
+    // Window thread only, while no worker runs.
     DCB lineSettings{};
     COMMTIMEOUTS timeouts{};
     CHandle worker;  // the worker's thread, until it has ended
-    int waits = 0;   // nesting of waits for the worker
 
     // Written by the window thread, read by the worker.
     std::atomic<bool> runFlag{false};
-    std::atomic<bool> pauseRequest{false};
     std::atomic<std::uint32_t> lineRate{0};  // bits per second, for how long a write may take
-    CEvent command{false, false};            // the pause request changed, or the worker must stop
+    CEvent command{false, false};            // a change was queued, the client changed, or the worker must stop
+    CEvent writable{false, false};           // the client's socket takes bytes again
 
-    // Written by the worker, read by the window thread.
-    std::atomic<bool> pauseAcknowledged{false};
-    CEvent acknowledged{false, false};  // pause acknowledged changed
+    // The data client: changed by the window thread and used by the worker's send, each only
+    // while holding clientLock, so that no send ever reaches a socket that was closed since.
+    std::mutex clientLock;
+    SOCKET clientSocket = INVALID_SOCKET;
+    std::atomic<std::uint32_t> clientGeneration{0};  // changes with the client; read by the worker without the lock
 
-    // Worker only: the overlapped read that waits for the exchange and the write of the client's chunk.
+    // Line changes in and their results out, each queue under commandLock.
+    std::mutex commandLock;
+    std::deque<LineCommand> commands;
+    std::deque<LineResult> results;
+    std::atomic<bool> commandsWaiting{false};
+
+    // Worker only: the overlapped read that waits for the exchange, the write of the client's
+    // chunk, and the exchange's output that waits for the client.
     OVERLAPPED readOverlapped{};
     CEvent readDone{false, true};
-    bool reading = false;
+    enum class Read { IDLE, FIRST_BYTE, REST } reading = Read::IDLE;
+    bool readBroken = false;  // the port refused a read: the next is tried after a pause
+    std::uint8_t readBuffer[4096] = {};
     OVERLAPPED writeOverlapped{};
     CEvent writeDone{false, true};
     bool writing = false;
     std::size_t writeOffset = 0;
-
-    // Handed over through WM_EXCHANGE_DATA: the worker fills the buffer and sends the message;
-    // the window thread reads and empties it while the worker waits in SendMessage.
-    std::uint8_t exchangeBuffer[2000] = {};
-    std::atomic<std::uint32_t> exchangeCount{0};
+    ByteRing output{OUTPUT_CAPACITY};
+    std::uint32_t outputGeneration = 0;  // the client the waiting output belongs to
+    bool sendBlocked = false;            // the client's socket is full: wait for `writable`
 };

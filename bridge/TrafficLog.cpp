@@ -8,11 +8,19 @@
 
 void TrafficLog::OpenFile(const std::string& fileName)
 {
-    file = std::make_unique<CFile>(fileName, CFile::modeCreate | CFile::modeReadWrite);
+    auto opened = std::make_unique<CFile>(fileName, CFile::modeCreate | CFile::modeReadWrite);
+    std::lock_guard guard(fileLock);
+    file = std::move(opened);
     exchangeEntries.OtherEntry();
 }
 
 void TrafficLog::CloseFile()
+{
+    std::lock_guard guard(fileLock);
+    CloseFileLocked();
+}
+
+void TrafficLog::CloseFileLocked()
 {
     if (file) {
         file->Close();
@@ -22,6 +30,7 @@ void TrafficLog::CloseFile()
 
 void TrafficLog::Write(const std::string& prefix, const void* data, std::size_t length)
 {
+    std::lock_guard guard(fileLock);
     if (!file)
         return;
     exchangeEntries.OtherEntry();
@@ -32,6 +41,7 @@ void TrafficLog::Write(const std::string& prefix, const void* data, std::size_t 
 
 void TrafficLog::WriteExchange(const void* data, std::size_t length)
 {
+    std::lock_guard guard(fileLock);
     if (!file || length == 0)
         return;
     const double nowMs =
@@ -49,7 +59,7 @@ void TrafficLog::WriteOrGiveUp(const void* data, std::size_t length)
         file->Write(data, length);
     } catch (const CFileException& failure) {
         // A log that cannot be written never holds the relay: it stops until the next Listen.
-        CloseFile();
+        CloseFileLocked();
         if (onFileFailure)
             onFileFailure(failure.what());
     }

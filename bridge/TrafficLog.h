@@ -2,18 +2,22 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "../framework/CFile.h"
 #include "CBridgeSocket.h"
 #include "ExchangeEntryGrouping.h"
 
-// Window thread only. Both outputs live from the Listen that opens them to the Stop that closes them.
+// Both outputs live from the Listen that opens them to the Stop that closes them. The file is
+// written by two threads, each entry whole under the log's lock: the window thread writes the
+// client's entries and the records', the serial worker the exchange's. The receiver is the
+// window thread's alone.
 class TrafficLog : private IBridgeSocketOwner {
 public:
     // A write to the file failed (a full disk, say): the file is closed until the next Listen and
-    // this is told once, with the text of the failure. It is called inside the write, so it must
-    // not hold the caller (the exchange's hand-over may be waiting on it).
+    // this is told once, with the text of the failure. It is called inside the write, on the
+    // writing thread and under the log's lock, so it must only hand the text on.
     std::function<void(const std::string&)> onFileFailure;
 
     // Starts the file afresh; throws CFileException when it cannot be made.
@@ -32,13 +36,15 @@ public:
 
 private:
     void WriteOrGiveUp(const void* data, std::size_t length);
+    void CloseFileLocked();
 
     // The receiver's own notifications: what it says is dropped; when it goes, it is gone until the next Listen.
     void OnSocketAccept(CBridgeSocket&) override {}
     void OnSocketReceive(CBridgeSocket& socket) override;
     void OnSocketClose(CBridgeSocket& socket) override;
 
+    std::mutex fileLock;  // the file and the grouping are used by both threads, only under it
     std::unique_ptr<CFile> file;
     ExchangeEntryGrouping exchangeEntries;
-    CBridgeSocket link;
+    CBridgeSocket link;  // window thread only
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -142,10 +143,12 @@ std::string SpeedRecord(std::uint32_t rate, char ignored = 0)
 LRESULT CALLBACK ForwardToEngine(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* engine = reinterpret_cast<BridgeEngine*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (engine && message == WM_EXCHANGE_DATA)
-        return engine->OnExchangeData();
     if (engine && message == WM_RESUME_RECEIVE)
         return engine->OnResumeReceive();
+    if (engine && message == WM_LINE_RESULT)
+        return engine->OnLineResult();
+    if (engine && message == WM_LOG_FAILURE)
+        return engine->OnLogFailure();
     return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -298,17 +301,25 @@ TEST_F(BridgeEngineTest, SpeedRecordsChangeTheLineInAnySplitAndAnswerNothing)
     client.Send("AT");
     EXPECT_EQ(client.Receive(2), "AT");
 
-    // Chunk entries depend on how TCP cut the bytes; the record lines come in this order.
+    // Chunk entries depend on how TCP cut the bytes. Each record is logged as it comes and its
+    // result when the line has applied it, so requests and results each keep their order, and
+    // every result follows its request.
     const std::string log = StopAndReadLog();
     const std::string tcp = Tcp(options.configPort);
-    std::size_t at = 0;
-    for (const std::string line : {" CFG_SPEED [9600]", " SUCCESS of SetCommState(9600)", " CFG_SPEED [9600]",
-                                   " UNKNOWN CFG [7] skipped", " CFG_SPEED [38400]", " SUCCESS of SetCommState(38400)",
-                                   " CFG_SPEED [2400]", " SUCCESS of SetCommState(2400)"}) {
-        at = log.find(tcp + line, at);
-        ASSERT_NE(at, std::string::npos) << line << " missing or out of order in: " << log;
-        ++at;
-    }
+    const auto inOrder = [&](std::initializer_list<const char*> lines) {
+        std::size_t at = 0;
+        for (const std::string line : lines) {
+            at = log.find(tcp + line, at);
+            ASSERT_NE(at, std::string::npos) << line << " missing or out of order in: " << log;
+            ++at;
+        }
+    };
+    inOrder({" CFG_SPEED [9600]", " CFG_SPEED [9600]", " UNKNOWN CFG [7] skipped", " CFG_SPEED [38400]",
+             " CFG_SPEED [2400]"});
+    inOrder({" SUCCESS of SetCommState(9600)", " SUCCESS of SetCommState(38400)", " SUCCESS of SetCommState(2400)"});
+    inOrder({" CFG_SPEED [9600]", " SUCCESS of SetCommState(9600)"});
+    inOrder({" CFG_SPEED [38400]", " SUCCESS of SetCommState(38400)"});
+    inOrder({" CFG_SPEED [2400]", " SUCCESS of SetCommState(2400)"});
     EXPECT_EQ(log.find(tcp + " SUCCESS of SetCommState(9600)", log.find(tcp + " SUCCESS of SetCommState(9600)") + 1),
               std::string::npos)
         << "a rate the line has already is not applied again";
