@@ -9,11 +9,13 @@ $WINEPREFIX/dosdevices/com1). The exchange records every byte it receives and an
 A paced source (send_paced) streams bytes at a given rate, as a busy exchange would.
 """
 import argparse
+import fcntl
 import os
 import select
 import signal
 import sys
 import termios
+import struct
 import threading
 import time
 import tty
@@ -39,6 +41,7 @@ class SimulatedExchange:
         self._lock = threading.Lock()
         self._changed = threading.Condition(self._lock)
         self._stop = False
+        self.reading = True  # False: the exchange takes nothing from the line (its buffer is full)
         # A byte on this pipe wakes the exchange's loop when something is queued to send.
         self._wake_read, self._wake_write = os.pipe()
         os.set_blocking(self._wake_read, False)
@@ -91,6 +94,27 @@ class SimulatedExchange:
                 self._changed.wait(left)
             return bytes(self.received)
 
+    def queued(self, towards_exchange=False):
+        """Bytes waiting in the pty: towards the bridge (not yet read by it), or towards the exchange."""
+        end = self.master if towards_exchange else self.slave
+        return struct.unpack("i", fcntl.ioctl(end, termios.FIONREAD, b"\0\0\0\0"))[0]
+
+    def wait_line_drained(self, timeout=10.0):
+        """Until the bridge has read everything the exchange sent."""
+        def drained():
+            with self._lock:
+                pending = bool(self._out)
+            return not pending and self.queued() == 0
+        deadline = time.monotonic() + timeout
+        while not drained():
+            if time.monotonic() > deadline:
+                raise AssertionError("the bridge did not read the exchange's output")
+            time.sleep(0.02)
+
+    def hold_reading(self, hold=True):
+        self.reading = not hold
+        self.send(b"")  # wakes the loop, which then selects accordingly
+
     def take_received(self):
         with self._lock:
             data = bytes(self.received)
@@ -134,7 +158,7 @@ class SimulatedExchange:
         while not self._stop:
             with self._lock:
                 want_write = bool(self._out)
-            readable, writable, _ = select.select([self.master, self._wake_read],
+            readable, writable, _ = select.select([self.master, self._wake_read] if self.reading else [self._wake_read],
                                                   [self.master] if want_write else [], [], 0.05)
             if self._wake_read in readable:
                 try:

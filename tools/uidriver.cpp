@@ -342,6 +342,14 @@ std::string Handle(const std::string& line)
             return PostMessageA(window, msg, wp, lp) ? "ok" : "err post";
         return "ok " + std::to_string(Send(window, msg, wp, lp));
     }
+    if (command == "responds") {
+        // Whether the window's thread takes a message within the time: a window that waits for
+        // something else does not.
+        unsigned timeoutMs = 0;
+        in >> timeoutMs;
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) ? "ok" : "err timeout";
+    }
     if (command == "trayexists") {
         UINT id = 0;
         in >> id;

@@ -226,6 +226,9 @@ class UiDriver:
     def send(self, hwnd, msg, wparam=0, lparam=0):
         return int(self.ok("send", hwnd, msg, wparam, lparam)[0])
 
+    def responds(self, hwnd, timeout_ms=2000):
+        return self.ask("responds", hwnd, timeout_ms) == "ok"
+
     def tray_icon_exists(self, hwnd, icon_id):
         return self.ok("trayexists", hwnd, icon_id)[0] == "1"
 

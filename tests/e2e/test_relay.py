@@ -2,11 +2,12 @@
 import os
 import socket
 import threading
+import time
 
 import pytest
 
 from conftest import free_port, store_settings
-from wineenv import wait_for
+from wineenv import UiDriver, wait_for
 
 OK, LISTEN, STATUS, CONFIG_PORT, SPEED = 1, 1006, 1038, 1036, 1018
 
@@ -29,6 +30,53 @@ def receive_exactly(sock, count, timeout=30.0):
             break
         data += chunk
     return bytes(data)
+
+
+def slow_client(port):
+    """A client with a 4 KiB receive buffer, which holds the bridge back as soon as it stops reading."""
+    client = socket.socket()
+    client.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+    client.connect(("127.0.0.1", port))
+    return client
+
+
+def accepted(driver, bridge):
+    """The bridge has taken the client: the exchange's output reaches it from now on."""
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) not in ("", "(brak połączenia)"), what="client accepted")
+
+
+def read_to_end(sock, timeout=30.0):
+    sock.settimeout(timeout)
+    data = bytearray()
+    while chunk := sock.recv(65536):
+        data += chunk
+    return bytes(data)
+
+
+class Answering:
+    """While it is open, asks the window from a driver of its own every 0.1 s whether it takes a
+    message within 2 s; on leaving, every question must have been answered."""
+
+    def __init__(self, wine, hwnd):
+        self.driver, self.hwnd = UiDriver(wine), hwnd
+        self.asked, self.unanswered, self.done = 0, 0, threading.Event()
+        self.thread = threading.Thread(target=self._ask)
+
+    def _ask(self):
+        while not self.done.wait(0.1):
+            self.asked += 1
+            self.unanswered += not self.driver.responds(self.hwnd, 2000)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *failure):
+        self.done.set()
+        self.thread.join(10)
+        self.driver.close()
+        if failure[0] is None:
+            assert self.asked > 0 and self.unanswered == 0, f"{self.unanswered} of {self.asked} questions unanswered"
 
 
 def listen(driver, bridge, config_port=None):
@@ -74,6 +122,62 @@ def test_every_byte_value_and_a_megabyte_each_way(running, exchange):
 
         exchange.send(block)
         assert receive_exactly(client, len(block), timeout=120) == block
+
+
+def test_a_slow_reader_loses_nothing_and_the_window_answers(running, exchange, wine, driver):
+    bridge, ports = running
+    stream = os.urandom(8 << 20)
+    with slow_client(ports["data"]) as client, Answering(wine, bridge.hwnd):
+        accepted(driver, bridge)
+        exchange.send(stream)
+        time.sleep(3)  # the client reads nothing for three seconds while the exchange goes on
+        got = receive_exactly(client, len(stream), timeout=120)
+    first_difference = next((i for i, (a, b) in enumerate(zip(got, stream)) if a != b), min(len(got), len(stream)))
+    assert got == stream, f"received {len(got)} of {len(stream)} bytes, first difference at {first_difference}"
+
+
+def test_output_a_client_leaves_behind_never_reaches_the_next(running, exchange, driver):
+    bridge, ports = running
+    first = slow_client(ports["data"])
+    accepted(driver, bridge)
+    # The first client reads nothing while the exchange's output for it piles up in the bridge.
+    exchange.send(b"A" * 300_000)
+    exchange.wait_line_drained(30)
+    second = slow_client(ports["data"])
+    assert set(read_to_end(first)) <= {ord("A")}  # cut off: the newcomer has the line
+    first.close()
+    for_second = bytes(range(0x42, 0x100)) * 1000
+    exchange.send(for_second)
+    assert receive_exactly(second, len(for_second)) == for_second, "the newcomer gets all of its own, nothing older"
+
+    # Output waiting for a client that closes goes with it.
+    exchange.send(b"C" * 300_000)
+    exchange.wait_line_drained(30)
+    second.close()
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "(brak połączenia)", what="the close to be seen")
+    with connect(ports["data"]) as third:
+        accepted(driver, bridge)
+        exchange.send(for_second)
+        assert receive_exactly(third, len(for_second)) == for_second
+
+
+def test_a_speed_record_waits_for_the_chunk_on_the_line_and_the_window_answers(start_bridge, driver, exchange, wine):
+    data_port, config_port = free_port(), free_port()
+    store_settings(driver, comPort=1, baudRate=110, listenPort=data_port)
+    bridge = start_bridge()
+    listen(driver, bridge, config_port)
+    assert exchange.speed() == 110
+    exchange.hold_reading()  # the line fills, and the bridge's write of the client's chunk waits
+    with connect(data_port) as client, connect(config_port) as config, Answering(wine, bridge.hwnd):
+        sender = threading.Thread(target=lambda: client.sendall(os.urandom(256 * 1024)), daemon=True)
+        sender.start()
+        wait_for(lambda: exchange.queued(towards_exchange=True) >= 4095, what="the line to fill")
+        config.sendall(bytes([3, 0, 0, 0, 0, 0x60, 0x09, 0, 0]))  # 2400
+        time.sleep(3)  # a chunk at 110 bit/s takes over a minute: the record waits for it meanwhile
+        assert exchange.speed() == 110, "the speed changed under the chunk being written"
+        exchange.hold_reading(False)
+        wait_for(lambda: exchange.speed() == 2400, 30, "the record to apply once the chunk is out")
+        wait_for(lambda: driver.selection(bridge.hwnd, SPEED) == 4, what="2400 selected")
 
 
 def test_a_second_client_takes_over(running, exchange, driver):

@@ -1,11 +1,12 @@
 """The traffic log: the file's entries byte for byte, truncation at Listen, the receiver's copy, failures."""
 import os
+import re
 import socket
 
 import pytest
 
 from conftest import free_port, store_settings
-from test_relay import connect, listen, receive_exactly, stop
+from test_relay import accepted, connect, listen, receive_exactly, stop
 from wineenv import wait_for
 
 OK, LISTEN, SPEED, LOG_FILE_NAME = 1, 1006, 1018, 1009
@@ -58,6 +59,40 @@ def test_file_entries_for_a_client_the_exchange_and_a_speed_record(start_bridge,
             expected += (b"\nTCP(%d):" % config_port) + record[:6]
             wait_log(log, expected)
             assert exchange.speed() == 9600
+
+
+def entries(log):
+    """The log's entries as (who, bytes), an exchange entry joined with the exchange's entries right after it."""
+    parts = re.split(rb"(\nTCP\(\d+\):|\nCentrala:)", log)[1:]
+    joined = []
+    for prefix, data in zip(parts[::2], parts[1::2]):
+        who = "exchange" if prefix == b"\nCentrala:" else "client"
+        if joined and who == joined[-1][0] == "exchange":
+            joined[-1] = (who, joined[-1][1] + data)
+        else:
+            joined.append((who, data))
+    return joined
+
+
+def test_a_clients_entry_between_two_exchange_bursts_stays_between_them(start_bridge, driver, exchange, tmp_path):
+    exchange.mode = "at"
+    data_port = free_port()
+    store_settings(driver, comPort=1, baudRate=19200, listenPort=data_port, logToFile=1, logFileName="ruch.txt")
+    bridge = start_bridge()
+    listen(driver, bridge)
+    expected = []
+    with connect(data_port) as client:
+        accepted(driver, bridge)
+        for round in range(30):
+            burst = b"burst %d\r\n" % round
+            exchange.send(burst)
+            assert receive_exactly(client, len(burst)) == burst
+            client.sendall(b"AT\r")
+            assert receive_exactly(client, 4) == b"OK\r\n"
+            expected += [("exchange", (b"OK\r\n" if round else b"") + burst), ("client", b"AT\r")]
+    expected.append(("exchange", b"OK\r\n"))
+    stop(driver, bridge)
+    assert entries(read_log(os.path.join(str(tmp_path), "ruch.txt"))) == expected
 
 
 def test_listen_stop_listen_keeps_only_the_second_period(start_bridge, driver, exchange, tmp_path):
