@@ -6,6 +6,7 @@
 #include "../framework/CPaintDC.h"
 #include "BridgeMessages.h"
 #include "CAboutDlg.h"
+#include "CAccessDlg.h"
 #include "ModelPreset.h"
 #include "SerialEncodings.h"
 #include "resource.h"
@@ -22,10 +23,11 @@ constexpr UINT WM_SHOW_ERROR = WM_APP + 3;
 
 // Controls a running bridge keeps locked; the engine's steps lock more.
 constexpr int LOCKED_WHILE_LISTENING[] = {IDC_COM1,        IDC_COM2,        IDC_LOG_TO_TCP, IDC_LOG_TO_FILE, IDC_COM_GROUP,
-                                          IDC_LISTEN_PORT, IDC_CONFIG_PORT, IDC_MODEL,      IDC_MANUAL};
+                                          IDC_LISTEN_PORT, IDC_CONFIG_PORT, IDC_MODEL,      IDC_MANUAL,      IDC_ACCESS};
 constexpr int FREED_WHEN_IDLE[] = {IDC_COM1,        IDC_COM2,         IDC_LOG_TO_TCP,   IDC_LOG_TO_FILE,
                                    IDC_COM_GROUP,   IDC_LISTEN_PORT,  IDC_CONFIG_PORT,  IDC_SERIAL_GROUP,
-                                   IDC_SPEED_LABEL, IDC_PARITY_LABEL, IDC_STOP_BITS_LABEL, IDC_MANUAL};
+                                   IDC_SPEED_LABEL, IDC_PARITY_LABEL, IDC_STOP_BITS_LABEL, IDC_MANUAL,
+                                   IDC_ACCESS};
 }
 
 BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
@@ -36,6 +38,7 @@ BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_BN_CLICKED(IDC_MANUAL, OnManualClicked)
     ON_CBN_SELCHANGE(IDC_MODEL, ApplyModelPreset)
     ON_BN_CLICKED(IDC_LISTEN, OnListenToggle)
+    ON_BN_CLICKED(IDC_ACCESS, OnAccess)
     ON_WM_TIMER()
     ON_WM_CLOSE()
     ON_WM_SIZE()
@@ -213,6 +216,13 @@ void CControlPanelDlg::OnListenToggle()
     }
 }
 
+// Locked with the connection settings while listening: the engine takes these at Listen too.
+void CControlPanelDlg::OnAccess()
+{
+    CAccessDlg access(settings, this);
+    access.DoModal();
+}
+
 BridgeOptions CControlPanelDlg::Options() const
 {
     BridgeOptions options;
@@ -228,6 +238,7 @@ BridgeOptions CControlPanelDlg::Options() const
     options.logToTcp = logToTcp != 0;
     options.logAddress = logAddress;
     options.logPort = logPort;
+    settings.CopyAccessTo(options);
     return options;
 }
 
