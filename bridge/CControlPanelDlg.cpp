@@ -216,7 +216,8 @@ void CControlPanelDlg::OnListenToggle()
     }
 }
 
-// Locked with the connection settings while listening: the engine takes these at Listen too.
+// The dialog writes the settings object itself; its button is locked while listening, since the
+// engine takes these settings at Listen like the panel's own.
 void CControlPanelDlg::OnAccess()
 {
     CAccessDlg access(settings, this);
