@@ -20,4 +20,12 @@ struct BridgeOptions {
     bool logToTcp = false;
     std::string logAddress;
     int logPort = 0;
+
+    // Who may connect, and how; from the access settings.
+    std::string listenAddress;   // empty: every interface
+    std::string allowedClients;  // empty: anyone
+    int takeover = 0;            // ClientAdmission::Takeover's values
+    bool configPortEnabled = true;
+    std::string traceFileName;   // empty: no connection trace
+    int rfc2217Port = 0;         // 0: off
 };

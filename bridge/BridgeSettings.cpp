@@ -1,4 +1,4 @@
-// The bridge's ten persistent settings, their registry names and defaults, and the panel conversions.
+// The bridge's persistent settings, their registry names and defaults, and the panel conversions.
 #include "BridgeSettings.h"
 
 #include "SerialEncodings.h"
@@ -35,4 +35,14 @@ void BridgeSettings::CopyFromPanel(const PanelValues& panel)
     logFileName = panel.logFileName;
     logToFile = panel.logToFile ? 1 : 0;
     logToTcp = panel.logToTcp ? 1 : 0;
+}
+
+void BridgeSettings::CopyAccessTo(BridgeOptions& options) const
+{
+    options.listenAddress = listenAddress;
+    options.allowedClients = allowedClients;
+    options.takeover = takeover;
+    options.configPortEnabled = configPortEnabled != 0;
+    options.traceFileName = traceFileName;
+    options.rfc2217Port = rfc2217Port;
 }

@@ -1,7 +1,8 @@
-// The bridge's ten persistent settings, their registry names and defaults, and the panel conversions.
+// The bridge's persistent settings, their registry names and defaults, and the panel conversions.
 #pragma once
 #include <string>
 
+#include "BridgeOptions.h"
 #include "PanelValues.h"
 
 class BridgeSettings {
@@ -20,6 +21,13 @@ public:
     static constexpr const char* NAME_LOG_FILE_NAME = "Nazwa pliku logowania";
     static constexpr const char* NAME_LOG_TO_FILE = "Logowanie do pliku";
     static constexpr const char* NAME_LOG_TO_TCP = "Logowanie po TCP/IP";
+    // Who may connect, set in the access dialog; plain names an installer can preset.
+    static constexpr const char* NAME_LISTEN_ADDRESS = "listenAddress";
+    static constexpr const char* NAME_ALLOWED_CLIENTS = "allowedClients";
+    static constexpr const char* NAME_TAKEOVER = "takeover";
+    static constexpr const char* NAME_CONFIG_PORT_ENABLED = "configPortEnabled";
+    static constexpr const char* NAME_TRACE_FILE_NAME = "traceFileName";
+    static constexpr const char* NAME_RFC2217_PORT = "rfc2217Port";
 
     int comPort = 1;
     int baudRate = 56000;
@@ -31,10 +39,18 @@ public:
     std::string logFileName = "Kavrel.txt";
     int logToFile = 0;
     int logToTcp = 0;
+    std::string listenAddress;   // empty: every interface
+    std::string allowedClients;  // empty: anyone
+    int takeover = 0;            // 0 newcomer takes over, 1 refused while connected, 2 same address only
+    int configPortEnabled = 1;
+    std::string traceFileName;   // empty: no connection trace
+    int rfc2217Port = 0;         // 0: off
 
     // Values the panel cannot show (a rate outside the speed list, a parity code
     // above 4, ...) come out as no selection.
     PanelValues ToPanel() const;
     // Back from the panel: a list without a selection keeps the stored value.
     void CopyFromPanel(const PanelValues& panel);
+    // The access settings into what the engine takes at Listen.
+    void CopyAccessTo(BridgeOptions& options) const;
 };

@@ -45,6 +45,12 @@ void CBridgeApp::LoadSettings()
     settings.logFileName = GetProfileString(s, BridgeSettings::NAME_LOG_FILE_NAME, defaults.logFileName.c_str());
     settings.logToFile = GetProfileInt(s, BridgeSettings::NAME_LOG_TO_FILE, defaults.logToFile);
     settings.logToTcp = GetProfileInt(s, BridgeSettings::NAME_LOG_TO_TCP, defaults.logToTcp);
+    settings.listenAddress = GetProfileString(s, BridgeSettings::NAME_LISTEN_ADDRESS, defaults.listenAddress.c_str());
+    settings.allowedClients = GetProfileString(s, BridgeSettings::NAME_ALLOWED_CLIENTS, defaults.allowedClients.c_str());
+    settings.takeover = GetProfileInt(s, BridgeSettings::NAME_TAKEOVER, defaults.takeover);
+    settings.configPortEnabled = GetProfileInt(s, BridgeSettings::NAME_CONFIG_PORT_ENABLED, defaults.configPortEnabled);
+    settings.traceFileName = GetProfileString(s, BridgeSettings::NAME_TRACE_FILE_NAME, defaults.traceFileName.c_str());
+    settings.rfc2217Port = GetProfileInt(s, BridgeSettings::NAME_RFC2217_PORT, defaults.rfc2217Port);
     settingsLoaded = true;
 }
 
@@ -61,4 +67,10 @@ void CBridgeApp::SaveSettings() const
     WriteProfileString(s, BridgeSettings::NAME_LOG_FILE_NAME, settings.logFileName);
     WriteProfileInt(s, BridgeSettings::NAME_LOG_TO_FILE, settings.logToFile);
     WriteProfileInt(s, BridgeSettings::NAME_LOG_TO_TCP, settings.logToTcp);
+    WriteProfileString(s, BridgeSettings::NAME_LISTEN_ADDRESS, settings.listenAddress);
+    WriteProfileString(s, BridgeSettings::NAME_ALLOWED_CLIENTS, settings.allowedClients);
+    WriteProfileInt(s, BridgeSettings::NAME_TAKEOVER, settings.takeover);
+    WriteProfileInt(s, BridgeSettings::NAME_CONFIG_PORT_ENABLED, settings.configPortEnabled);
+    WriteProfileString(s, BridgeSettings::NAME_TRACE_FILE_NAME, settings.traceFileName);
+    WriteProfileInt(s, BridgeSettings::NAME_RFC2217_PORT, settings.rfc2217Port);
 }

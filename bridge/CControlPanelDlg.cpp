@@ -6,6 +6,7 @@
 #include "../framework/CPaintDC.h"
 #include "BridgeMessages.h"
 #include "CAboutDlg.h"
+#include "CAccessDlg.h"
 #include "ModelPreset.h"
 #include "SerialEncodings.h"
 #include "resource.h"
@@ -20,10 +21,11 @@ constexpr const char* TRAY_TIP = "Vextor";
 
 // Controls a running bridge keeps locked; the engine's steps lock more.
 constexpr int LOCKED_WHILE_LISTENING[] = {IDC_COM1,        IDC_COM2,        IDC_LOG_TO_TCP, IDC_LOG_TO_FILE, IDC_COM_GROUP,
-                                          IDC_LISTEN_PORT, IDC_CONFIG_PORT, IDC_MODEL,      IDC_MANUAL};
+                                          IDC_LISTEN_PORT, IDC_CONFIG_PORT, IDC_MODEL,      IDC_MANUAL,      IDC_ACCESS};
 constexpr int FREED_WHEN_IDLE[] = {IDC_COM1,        IDC_COM2,         IDC_LOG_TO_TCP,   IDC_LOG_TO_FILE,
                                    IDC_COM_GROUP,   IDC_LISTEN_PORT,  IDC_CONFIG_PORT,  IDC_SERIAL_GROUP,
-                                   IDC_SPEED_LABEL, IDC_PARITY_LABEL, IDC_STOP_BITS_LABEL, IDC_MANUAL};
+                                   IDC_SPEED_LABEL, IDC_PARITY_LABEL, IDC_STOP_BITS_LABEL, IDC_MANUAL,
+                                   IDC_ACCESS};
 }
 
 BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
@@ -34,6 +36,7 @@ BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_BN_CLICKED(IDC_MANUAL, OnManualClicked)
     ON_CBN_SELCHANGE(IDC_MODEL, ApplyModelPreset)
     ON_BN_CLICKED(IDC_LISTEN, OnListenToggle)
+    ON_BN_CLICKED(IDC_ACCESS, OnAccess)
     ON_WM_TIMER()
     ON_WM_CLOSE()
     ON_WM_SIZE()
@@ -211,6 +214,14 @@ void CControlPanelDlg::OnListenToggle()
     }
 }
 
+// The dialog writes the settings object itself; its button is locked while listening, since the
+// engine takes these settings at Listen like the panel's own.
+void CControlPanelDlg::OnAccess()
+{
+    CAccessDlg access(settings, this);
+    access.DoModal();
+}
+
 BridgeOptions CControlPanelDlg::Options() const
 {
     BridgeOptions options;
@@ -226,6 +237,7 @@ BridgeOptions CControlPanelDlg::Options() const
     options.logToTcp = logToTcp != 0;
     options.logAddress = logAddress;
     options.logPort = logPort;
+    settings.CopyAccessTo(options);
     return options;
 }
 

@@ -45,6 +45,7 @@ protected:
     void OnManualClicked();
     void ApplyModelPreset();
     void OnListenToggle();
+    void OnAccess();
     void OnTimer(UINT_PTR id);
     void OnClose();
     void OnSize(UINT type, int cx, int cy);

@@ -5,8 +5,11 @@
 
 CFile::CFile(const std::string& name, unsigned openFlags) : fileName(name)
 {
-    const DWORD disposition = (openFlags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
-    handle.Reset(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
+    const DWORD disposition = !(openFlags & modeCreate) ? OPEN_EXISTING
+                              : (openFlags & modeNoTruncate) ? OPEN_ALWAYS
+                                                               : CREATE_ALWAYS;
+    const DWORD share = (openFlags & shareDenyWrite) ? FILE_SHARE_READ : 0;
+    handle.Reset(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.IsValid())
         throw CFileException(CFileException::CREATE_FAILED, name, ::GetLastError());
@@ -24,4 +27,12 @@ void CFile::Write(const void* data, size_t length)
         bytes += written;
         length -= written;
     }
+}
+
+void CFile::SeekToEnd()
+{
+    LARGE_INTEGER none{};
+    if (!handle.IsValid() || !::SetFilePointerEx(handle.Get(), none, nullptr, FILE_END))
+        throw CFileException(CFileException::WRITE_FAILED, fileName,
+                             handle.IsValid() ? ::GetLastError() : ERROR_INVALID_HANDLE);
 }

@@ -12,6 +12,7 @@ command -v localedef >/dev/null && [ -d /usr/share/i18n/locales ] || need+=(loca
 [ -d /usr/src/googletest ] || need+=(googletest)
 /usr/bin/python3 -c 'import pytest' 2>/dev/null || need+=(python3-pytest)
 command -v xwd >/dev/null || need+=(x11-apps)
+command -v xwininfo >/dev/null || need+=(x11-utils)  # finds a window by a title outside ASCII for xwd
 # The package, not a command named convert: another program may carry that name.
 dpkg-query -W -f='${Status}' imagemagick 2>/dev/null | grep -q 'ok installed' || need+=(imagemagick)
 command -v g++ >/dev/null || need+=(g++)

@@ -3,8 +3,8 @@
 
 bash scripts/build.sh x86_64 && python3 tools/screenshots.py [FOLDER]   (default: docs/)
 
-The panel idle and listening with a client, its About box, the news window and the news library's
-server dialog.
+The panel idle and listening with a client, its access dialog and About box, the news window and the
+news library's server dialog.
 """
 import os
 import socket
@@ -17,7 +17,8 @@ from wineenv import BUILD, ROOT, UiDriver, WineSession, free_port, hexed, wait_f
 
 SETTINGS = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
 NEWS_KEY = "Software\\Morvek Sp. z o.o.\\MorvekNews\\Settings"
-OK, LISTEN, NEWS_PANEL, SERVER_ADDRESS = 1, 1006, 2004, 2005
+OK, CANCEL, LISTEN, ACCESS, NEWS_PANEL, SERVER_ADDRESS = 1, 2, 1006, 1040, 2004, 2005
+ALLOWED_CLIENTS, TAKEOVER_REFUSED, TRACE_FILE = 1042, 1044, 1048
 WM_SYSCOMMAND, ABOUT_COMMAND = 0x112, 16
 DATA_PORT = 5000
 
@@ -40,6 +41,17 @@ def bridge_pictures(session, driver, folder, workdir):
     try:
         panel = driver.find("kavrel", 30000)
         shoot(session, driver, panel, os.path.join(folder, "panel.png"))
+
+        driver.ok("postclick", panel, ACCESS)
+        access = driver.find("Dostęp do serwera", 10000)
+        # Filled in as an office might set it (its own network and the engineer's PC, no takeover),
+        # then cancelled: the picture's client below comes from this PC.
+        driver.set_text(access, ALLOWED_CLIENTS, "192.168.1.0/24, 10.0.0.5")
+        driver.click(access, TAKEOVER_REFUSED)
+        driver.set_text(access, TRACE_FILE, "C:\\Users\\Public\\Documents\\polaczenia.txt")
+        shoot(session, driver, access, os.path.join(folder, "access.png"), title="Dostęp do serwera")
+        driver.click(access, CANCEL)
+        wait_for(lambda: driver.ask("visible", access) == "err nowindow", 10, "the access dialog closed")
 
         driver.click(panel, LISTEN)
         wait_for(lambda: driver.text(panel, LISTEN) == "&Stop", 10, "listening")

@@ -83,7 +83,7 @@ class WineSession:
             return None
         try:
             os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
-            which = ["-name", title] if title else ["-root"]
+            which = ["-id", self._window_id(title)] if title else ["-root"]
             dump = subprocess.run(["xwd", *which, "-display", self.env["DISPLAY"]], capture_output=True, check=True,
                                   timeout=60)
             if rect and not title:
@@ -97,6 +97,16 @@ class WineSession:
         except (OSError, subprocess.SubprocessError) as error:
             print(f"warning: no screenshot ({error})", file=sys.stderr)
             return None
+
+    def _window_id(self, title):
+        """The X window of that title; xwd's own look-up by name misses titles outside ASCII."""
+        tree = subprocess.run(["xwininfo", "-root", "-tree", "-display", self.env["DISPLAY"]], capture_output=True,
+                              check=True, timeout=60).stdout
+        wanted = b' "' + title.encode("utf-8") + b'":'
+        for line in tree.splitlines():
+            if wanted in line:
+                return line.split()[0].decode()
+        raise OSError(f"no window titled {title}")
 
     def close(self):
         subprocess.run([os.path.join(os.path.dirname(WINE), "wineserver"), "-k"], env=self.env,

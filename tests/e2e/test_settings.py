@@ -13,7 +13,7 @@ def empty_registry(driver):
     driver.delete_key("Software\\MORVEK Sp. z o.o.")
 
 
-def test_first_run_writes_the_ten_defaults(start_bridge, driver):
+def test_first_run_writes_the_defaults(start_bridge, driver):
     bridge = start_bridge()
     assert driver.checked(bridge.hwnd, COM1) == 1 and driver.checked(bridge.hwnd, COM2) == 0
     assert driver.text(bridge.hwnd, SPEED) == "56000"
@@ -31,6 +31,12 @@ def test_first_run_writes_the_ten_defaults(start_bridge, driver):
         "Nazwa pliku logowania": (REG_SZ, sz("Kavrel.txt")),
         "Logowanie do pliku": (REG_DWORD, dword(0)),
         "Logowanie po TCP/IP": (REG_DWORD, dword(0)),
+        "listenAddress": (REG_SZ, sz("")),
+        "allowedClients": (REG_SZ, sz("")),
+        "takeover": (REG_DWORD, dword(0)),
+        "configPortEnabled": (REG_DWORD, dword(1)),
+        "traceFileName": (REG_SZ, sz("")),
+        "rfc2217Port": (REG_DWORD, dword(0)),
     }
 
 

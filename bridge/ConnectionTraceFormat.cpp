@@ -1,0 +1,73 @@
+// Lines of the connection trace: local time with milliseconds, then what happened, in English.
+#include "ConnectionTraceFormat.h"
+
+#include <cstdio>
+
+#include "Ipv4Text.h"
+
+namespace {
+std::string Client(ConnectionTraceFormat::Channel channel, std::uint32_t address, int port)
+{
+    return (channel == ConnectionTraceFormat::Channel::DATA ? "data " : "config ") +
+           Ipv4Text::FormatEndpoint(address, port);
+}
+}
+
+std::string ConnectionTraceFormat::Line(const TraceTime& t, std::string_view event)
+{
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d ", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second, t.millisecond);
+    std::string line = stamp;
+    for (char c : event)
+        line += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+    line += "\r\n";
+    return line;
+}
+
+std::string ConnectionTraceFormat::Accepted(Channel channel, std::uint32_t address, int port)
+{
+    return Client(channel, address, port) + " accepted";
+}
+
+std::string ConnectionTraceFormat::RefusedNotAllowed(Channel channel, std::uint32_t address, int port)
+{
+    return Client(channel, address, port) + " refused (not allowed)";
+}
+
+std::string ConnectionTraceFormat::RefusedLineInUse(Channel channel, std::uint32_t address, int port)
+{
+    return Client(channel, address, port) + " refused (line in use)";
+}
+
+std::string ConnectionTraceFormat::TakenOver(Channel channel, std::uint32_t address, int port, std::uint32_t newcomer,
+                                             int newcomerPort)
+{
+    return Client(channel, address, port) + " taken over by " + Ipv4Text::FormatEndpoint(newcomer, newcomerPort);
+}
+
+std::string ConnectionTraceFormat::Closed(Channel channel, std::uint32_t address, int port)
+{
+    return Client(channel, address, port) + " closed";
+}
+
+std::string ConnectionTraceFormat::SpeedSet(std::uint32_t address, int port, std::uint32_t rate)
+{
+    return Client(Channel::CONFIG, address, port) + " speed " + std::to_string(rate) + " set";
+}
+
+std::string ConnectionTraceFormat::SpeedRefused(std::uint32_t address, int port, std::uint32_t rate)
+{
+    return Client(Channel::CONFIG, address, port) + " speed " + std::to_string(rate) + " refused";
+}
+
+std::string ConnectionTraceFormat::Listen(const std::string& listenAddress, int dataPort, int configPort)
+{
+    return "listen " + (listenAddress.empty() ? std::string("0.0.0.0") : listenAddress) + " data " +
+           std::to_string(dataPort) + " config " + (configPort != 0 ? std::to_string(configPort) : "off");
+}
+
+std::string ConnectionTraceFormat::Error(std::string_view what)
+{
+    return "error " + std::string(what);
+}

@@ -1,0 +1,42 @@
+// Lines of the connection trace: local time with milliseconds, then what happened, in English.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// A local time as the clock broke it down.
+struct TraceTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+};
+
+// Events name a client by its channel and address ("data 192.168.1.20:50123"); addresses are in host order.
+class ConnectionTraceFormat {
+public:
+    enum class Channel { DATA, CONFIG };
+
+    // "2026-12-07 10:15:02.123 <event>" and CR LF. Line breaks and other control characters in
+    // the event become blanks: one event is one line.
+    static std::string Line(const TraceTime& time, std::string_view event);
+
+    static std::string Accepted(Channel channel, std::uint32_t address, int port);
+    static std::string RefusedNotAllowed(Channel channel, std::uint32_t address, int port);
+    static std::string RefusedLineInUse(Channel channel, std::uint32_t address, int port);
+    // The current client, dropped for the newcomer.
+    static std::string TakenOver(Channel channel, std::uint32_t address, int port, std::uint32_t newcomer,
+                                 int newcomerPort);
+    static std::string Closed(Channel channel, std::uint32_t address, int port);
+    // A speed record from this configuration client.
+    static std::string SpeedSet(std::uint32_t address, int port, std::uint32_t rate);
+    static std::string SpeedRefused(std::uint32_t address, int port, std::uint32_t rate);
+    // "listen 0.0.0.0 data 5000 config 5002"; configPort 0: "config off".
+    static std::string Listen(const std::string& listenAddress, int dataPort, int configPort);
+    static std::string Stop() { return "stop"; }
+    // "error <what>", the what in English ("log file Kavrel.txt not written, system error 112").
+    static std::string Error(std::string_view what);
+};
