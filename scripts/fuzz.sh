@@ -10,7 +10,7 @@ bash scripts/setup.sh
 cmake -S . -B build/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DFUZZ=ON -DBUILD_TESTS=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
-for target in ${FUZZ_TARGETS:-ConfigRecord NewsReply IntegerText LineShortening ReceiveRing Settings}; do
+for target in ${FUZZ_TARGETS:-ConfigRecord NewsReply IntegerText LineShortening ReceiveRing Settings Rfc2217}; do
   corpus=build/fuzz/corpus/$target
   mkdir -p "$corpus"
   echo "== $target, $seconds s"
