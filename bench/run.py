@@ -209,6 +209,26 @@ def paced_delays(exchange, client, stream, chunk=16):
     return bytes(got), delays
 
 
+def window_thread_calls(pid, exchange, client, seconds=5):
+    """System calls of the window thread (the process's first thread) per exchange burst, over a
+    paced stream of its own: every wake-up of a thread under Wine makes some, so none means it
+    slept throughout."""
+    out = tempfile.NamedTemporaryFile(suffix=".strace", delete=False).name
+    tracer = subprocess.Popen(["strace", "-qq", "-p", str(pid), "-o", out], stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(1)  # strace attaching: it gives no sign when it has, and a stream before would go uncounted
+        stream = os.urandom(11520 * seconds)
+        got, _ = paced_delays(exchange, client, stream)
+        assert got == stream, "stream under strace incomplete"
+    finally:
+        tracer.terminate()
+        tracer.wait(10)
+    with open(out) as f:
+        calls = sum(1 for line in f if "(" in line and not line.startswith("+++"))
+    os.unlink(out)
+    return calls / (len(stream) / 16)
+
+
 def measure(bridge_class, session, exchange, port, stream_seconds, round_trips):
     figures = {}
     bridge = bridge_class(session, exchange, port)
@@ -258,6 +278,9 @@ def measure(bridge_class, session, exchange, port, stream_seconds, round_trips):
         figures["entry"] = entry_average(log, mark) if log else -1.0
         figures["delay"] = (statistics.median(delays), percentile(delays, 0.99)) if delays else (0, 0)
         figures["stream_cpu"] = ((after[0] - before[0]) / elapsed * 100, (sum(after[1:]) - sum(before[1:])) / elapsed * 100)
+
+        if isinstance(bridge, Vextor):
+            figures["window_calls"] = window_thread_calls(bridge.proc.pid, exchange, client)
 
         before = [cpu_seconds(p) for p in pids]
         idle = 10.0
@@ -336,8 +359,8 @@ def report(results, stream_seconds, round_trips, runs):
              "Our bridge logs to a file throughout.", "",
              "| bridge | RTT 1 B p50/p99 ms | RTT 16 B p50/p99 ms | RTT 100 B p50/p99 ms | client→exchange KiB/s "
              "| exchange→client KiB/s | paced stream: delay p50/p99 ms | CPU in the stream | idle CPU "
-             "| log: average exchange entry, bytes |",
-             "|---|---|---|---|---|---|---|---|---|---|"]
+             "| log: average exchange entry, bytes | window thread: system calls per burst |",
+             "|---|---|---|---|---|---|---|---|---|---|---|"]
     for name, f in results:
         rtt = " | ".join(f"{f[k][0]:.2f} / {f[k][1]:.2f}" for k in ("rtt1", "rtt16", "rtt100"))
         up = f"{f['up']:.0f}" + ("" if f["up_ok"] else " CORRUPT")
@@ -346,8 +369,9 @@ def report(results, stream_seconds, round_trips, runs):
         ours = f["entry"] >= 0
         cpu = lambda pair: f"{pair[0]:.2f} / {pair[1]:.2f}" if ours else f"{pair[0]:.2f}"  # noqa: E731
         entry = f"{f['entry']:.1f}" if ours else "-"
+        calls = f"{f['window_calls']:.2f}" if "window_calls" in f else "-"
         lines.append(f"| {name} | {rtt} | {up} | {down} | {delay} | {cpu(f['stream_cpu'])} | {cpu(f['idle_cpu'])} "
-                     f"| {entry} |")
+                     f"| {entry} | {calls} |")
     return "\n".join(lines) + "\n" + EXPLANATION
 
 

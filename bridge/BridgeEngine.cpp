@@ -4,7 +4,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "../framework/CFileException.h"
 #include "BridgeMessages.h"
+#include "ClientAllowList.h"
+#include "Ipv4Text.h"
+#include "ListenCheck.h"
 #include "SerialEncodings.h"
 #include "TrafficLogFormat.h"
 
@@ -15,12 +19,24 @@ constexpr int LISTEN_BACKLOG = 5;
 // much more is read before a client that goes on sending is reset.
 constexpr std::size_t DRAIN_MARGIN = 64 * 1024;
 
-void StartListener(CBridgeSocket& listener, int port, int role, IBridgeSocketOwner& owner)
+// 0 when the listener listens, else the system's error code.
+int StartListener(CBridgeSocket& listener, int port, const std::string& address, int role, IBridgeSocketOwner& owner)
 {
-    listener.Create(static_cast<UINT>(port), SOCK_STREAM, CAsyncSocket::ALL_EVENTS, nullptr);
-    listener.Listen(LISTEN_BACKLOG);
     listener.role = role;
     listener.owner = &owner;
+    if (listener.Create(static_cast<UINT>(port), SOCK_STREAM, CAsyncSocket::ALL_EVENTS,
+                        address.empty() ? nullptr : address.c_str()) &&
+        listener.Listen(LISTEN_BACKLOG))
+        return 0;
+    const int error = CAsyncSocket::GetLastError();
+    listener.Close();
+    return error != 0 ? error : -1;
+}
+
+ConnectionTraceFormat::Channel ChannelOf(const CBridgeSocket& socket)
+{
+    return socket.role == ROLE_CFG_CONNECTION || socket.role == ROLE_CFG_LISTENER ? ConnectionTraceFormat::Channel::CONFIG
+                                                                                    : ConnectionTraceFormat::Channel::DATA;
 }
 }
 
@@ -28,20 +44,60 @@ BridgeEngine::BridgeEngine(IBridgeView& bridgeView) : view(bridgeView)
 {
     // Called on whichever thread wrote, under the log's lock: only hand the text on.
     log.onFileFailure = [this](const std::string& text) {
-        {
-            std::lock_guard guard(failureLock);
-            logFailures.push_back(text);
-        }
-        ::PostMessageA(messageWindow, WM_LOG_FAILURE, 0, 0);
+        Trace(ConnectionTraceFormat::Error(text));
+        ReportLater(text);
     };
+    trace.onFailure = [this](const std::string& text) { ReportLater(text); };
 }
 
-void BridgeEngine::Start(const BridgeOptions& startOptions)
+void BridgeEngine::ReportLater(const std::string& text)
+{
+    {
+        std::lock_guard guard(failureLock);
+        failures.push_back(text);
+    }
+    ::PostMessageA(messageWindow, WM_LOG_FAILURE, 0, 0);
+}
+
+std::optional<BridgeEngine::StartFailure> BridgeEngine::StartListeners()
+{
+    if (const int error = StartListener(dataListener, options.listenPort, options.listenAddress, ROLE_DATA_LISTENER, *this))
+        return StartFailure{options.listenPort, ListenCheck::ListenerFailureMessage(options.listenPort, options.listenAddress, error)};
+    if (options.configPortEnabled) {
+        if (const int error =
+                StartListener(configListener, options.configPort, options.listenAddress, ROLE_CFG_LISTENER, *this)) {
+            dataListener.Close();
+            return StartFailure{options.configPort,
+                                ListenCheck::ListenerFailureMessage(options.configPort, options.listenAddress, error)};
+        }
+    }
+    return std::nullopt;
+}
+
+void BridgeEngine::OpenTrace()
+{
+    if (options.traceFileName.empty())
+        return;
+    try {
+        trace.Open(options.traceFileName);
+    } catch (const CFileException& failure) {
+        // The trace is a record beside the relay, never a reason to refuse it.
+        ReportLater(failure.what());
+    }
+}
+
+std::optional<BridgeEngine::StartFailure> BridgeEngine::Start(const BridgeOptions& startOptions)
 {
     options = startOptions;
+    ClientAllowList allowed;
+    ClientAllowList::Parse(options.allowedClients, allowed);  // checked before Listen: it parses
+    admission = ClientAdmission(allowed, ClientAdmission::TakeoverFromSetting(options.takeover));
+    if (auto failure = StartListeners())
+        return failure;
     listening = true;
-    StartListener(dataListener, options.listenPort, ROLE_DATA_LISTENER, *this);
-    StartListener(configListener, options.configPort, ROLE_CFG_LISTENER, *this);
+    OpenTrace();
+    Trace(ConnectionTraceFormat::Listen(options.listenAddress.empty() ? "0.0.0.0" : options.listenAddress,
+                                        options.listenPort, options.configPortEnabled ? options.configPort : 0));
     view.Lock(ControlGroup::CONNECTION);
     if (options.logToTcp) {
         log.ConnectReceiver(options.logAddress, options.logPort);
@@ -55,6 +111,7 @@ void BridgeEngine::Start(const BridgeOptions& startOptions)
         OpenSerialPort(1);
     if (options.com2)
         OpenSerialPort(2);
+    return std::nullopt;
 }
 
 void BridgeEngine::Stop()
@@ -77,6 +134,8 @@ void BridgeEngine::Shutdown()
     log.CloseReceiver();
     dataConnection.Disconnect();
     dataListener.Close();
+    Trace(ConnectionTraceFormat::Stop());
+    trace.Close();
 }
 
 void BridgeEngine::OpenSerialPort(int portNumber)
@@ -96,27 +155,49 @@ void BridgeEngine::OpenSerialPort(int portNumber)
 
 void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
 {
-    CBridgeSocket* connection = listener.role == ROLE_DATA_LISTENER  ? &dataConnection
-                                : listener.role == ROLE_CFG_LISTENER ? &configConnection
-                                                                     : nullptr;
-    if (connection) {
-        // A newcomer takes over: the current client is cut off without a word.
-        if (connection->connected) {
-            if (connection == &dataConnection)
-                line.SetClient(INVALID_SOCKET);
-            connection->Disconnect();
-            if (connection == &configConnection)
-                DropPartialRecord();
-        }
-        connection->owner = this;
-        connection->connected = listener.Accept(*connection);
-        connection->role = listener.role == ROLE_DATA_LISTENER ? ROLE_DATA_CONNECTION : ROLE_CFG_CONNECTION;
-        if (connection == &dataConnection && connection->connected)
-            line.SetClient(connection->m_hSocket);
+    const bool data = listener.role == ROLE_DATA_LISTENER;
+    if (!data && listener.role != ROLE_CFG_LISTENER)
+        return;
+    CBridgeSocket& connection = data ? dataConnection : configConnection;
+    const auto channel = ChannelOf(listener);
+    // The newcomer is accepted and looked at before anything happens to the current client: one
+    // that has gone already, or is refused, leaves the current client as it was.
+    sockaddr_in peer{};
+    const SOCKET newcomer = listener.AcceptHandle(peer);
+    if (newcomer == INVALID_SOCKET)
+        return;
+    const std::uint32_t address = ::ntohl(peer.sin_addr.s_addr);
+    const int port = ::ntohs(peer.sin_port);
+    const auto current = connection.connected ? std::optional(connection.peerAddress) : std::nullopt;
+    switch (admission.Decide(address, current)) {
+    case ClientAdmission::Verdict::REFUSE_NOT_ALLOWED:
+        ::closesocket(newcomer);  // nothing read from it, nothing sent to it
+        Trace(ConnectionTraceFormat::RefusedNotAllowed(channel, address, port));
+        return;
+    case ClientAdmission::Verdict::REFUSE_LINE_IN_USE:
+        ::closesocket(newcomer);
+        Trace(ConnectionTraceFormat::RefusedLineInUse(channel, address, port));
+        return;
+    case ClientAdmission::Verdict::TAKE_OVER:
+        // The current client is cut off without a word.
+        Trace(ConnectionTraceFormat::TakenOver(channel, connection.peerAddress, connection.peerPort, address, port));
+        DropClient(connection);
+        break;
+    case ClientAdmission::Verdict::ACCEPT:
+        break;
     }
-    std::string address;
-    UINT boundPort = 0;
-    view.ShowStatus(listener.GetSockName(address, boundPort) ? address : std::string());
+    connection.owner = this;
+    connection.role = data ? ROLE_DATA_CONNECTION : ROLE_CFG_CONNECTION;
+    connection.connected = connection.Adopt(newcomer);
+    if (!connection.connected)
+        return;
+    connection.peerAddress = address;
+    connection.peerPort = port;
+    Trace(ConnectionTraceFormat::Accepted(channel, address, port));
+    if (data) {
+        line.SetClient(connection.m_hSocket);
+        view.ShowStatus(Ipv4Text::Format(address));
+    }
 }
 
 void BridgeEngine::OnSocketClose(CBridgeSocket& socket)
@@ -141,8 +222,9 @@ void BridgeEngine::OnSocketSend(CBridgeSocket& socket)
         line.ClientWritable();
 }
 
-void BridgeEngine::EndConnection(CBridgeSocket& socket, bool reset)
+void BridgeEngine::DropClient(CBridgeSocket& socket, bool reset)
 {
+    // The line lets go of the socket before it closes, so that no send can reach it afterwards.
     if (socket.role == ROLE_DATA_CONNECTION)
         line.SetClient(INVALID_SOCKET);
     socket.Disconnect(reset);
@@ -150,7 +232,15 @@ void BridgeEngine::EndConnection(CBridgeSocket& socket, bool reset)
     // of a configuration client would shift every record of the next one.
     if (socket.role == ROLE_CFG_CONNECTION)
         DropPartialRecord();
-    view.ShowStatus(NO_CONNECTION_TEXT);
+}
+
+void BridgeEngine::EndConnection(CBridgeSocket& socket, bool reset)
+{
+    Trace(ConnectionTraceFormat::Closed(ChannelOf(socket), socket.peerAddress, socket.peerPort));
+    DropClient(socket, reset);
+    // The status is the data client's; the configuration channel leaves it alone.
+    if (socket.role == ROLE_DATA_CONNECTION)
+        view.ShowStatus(NO_CONNECTION_TEXT);
 }
 
 bool BridgeEngine::Drained(CBridgeSocket& socket, int received)
@@ -250,7 +340,8 @@ void BridgeEngine::QueueRecords()
         // Records have one size whatever their code, so an unknown one is logged and skipped.
         if (record->code == ConfigRecord::CFG_SPEED) {
             log.Write(TrafficLogFormat::SpeedRequest(options.configPort, record->value));
-            line.Queue(LineCommand{LineCommand::Kind::SET_SPEED, record->value});
+            line.Queue(LineCommand{LineCommand::Kind::SET_SPEED, record->value, configConnection.peerAddress,
+                                   configConnection.peerPort});
         } else {
             log.Write(TrafficLogFormat::UnknownRecord(options.configPort, record->code));
         }
@@ -278,9 +369,11 @@ void BridgeEngine::ShowLineResult(const LineResult& result)
         if (const int shown = SerialEncodings::SpeedIndexAfterRecord(rate); shown >= 0)
             view.ShowSpeed(shown);
         log.Write(TrafficLogFormat::SpeedSet(options.configPort, rate));
+        Trace(ConnectionTraceFormat::SpeedSet(result.command.requesterAddress, result.command.requesterPort, rate));
         break;
     case LineResult::Outcome::REFUSED:
         log.Write(TrafficLogFormat::SpeedRefused(options.configPort, rate));
+        Trace(ConnectionTraceFormat::SpeedRefused(result.command.requesterAddress, result.command.requesterPort, rate));
         break;
     case LineResult::Outcome::UNCHANGED:
         break;
@@ -289,12 +382,12 @@ void BridgeEngine::ShowLineResult(const LineResult& result)
 
 LRESULT BridgeEngine::OnLogFailure()
 {
-    std::deque<std::string> failures;
+    std::deque<std::string> taken;
     {
         std::lock_guard guard(failureLock);
-        failures.swap(logFailures);
+        taken.swap(failures);
     }
-    for (const std::string& text : failures)
+    for (const std::string& text : taken)
         view.ShowErrorLater(text);
     return 0;
 }

@@ -5,10 +5,15 @@
 #include <mutex>
 #include <string>
 
+#include <optional>
+
 #include "BridgeOptions.h"
 #include "CBridgeSocket.h"
+#include "ClientAdmission.h"
 #include "ClientChunk.h"
 #include "ConfigRecordStream.h"
+#include "ConnectionTrace.h"
+#include "ConnectionTraceFormat.h"
 #include "IBridgeView.h"
 #include "SerialLine.h"
 #include "TrafficLog.h"
@@ -24,9 +29,15 @@ public:
     // The window that the serial worker's messages go to; they come back through the handlers below.
     void Attach(HWND window) { messageWindow = window; }
 
-    // In this order: the two listeners, the listening look, the log link, the log file, the COM
-    // port. A log file that cannot be made throws, and the COM port then stays closed.
-    void Start(const BridgeOptions& startOptions);
+    // A listener that could not be made: its port and the box's text. Nothing is left open then.
+    struct StartFailure {
+        int port;
+        std::string message;
+    };
+    // In this order: the listeners, the connection trace, the listening look, the log link, the
+    // log file, the COM port. The options passed Listen's checks. A log file that cannot be made
+    // throws, and the COM port then stays closed.
+    std::optional<StartFailure> Start(const BridgeOptions& startOptions);
     // Everything back to idle; the configuration records' bytes are kept.
     void Stop();
     // The program ends: the line, the log and the data side; the configuration side closes with the engine.
@@ -38,7 +49,7 @@ public:
     LRESULT OnResumeReceive();
     // WM_LINE_RESULT: queued speed changes were applied.
     LRESULT OnLineResult();
-    // WM_LOG_FAILURE: the log file failed on the serial worker.
+    // WM_LOG_FAILURE: the log file or the trace failed, perhaps on the serial worker.
     LRESULT OnLogFailure();
 
 private:
@@ -47,10 +58,15 @@ private:
     void OnSocketClose(CBridgeSocket& socket) override;
     void OnSocketSend(CBridgeSocket& socket) override;
 
+    std::optional<StartFailure> StartListeners();
+    void OpenTrace();
+    void ReportLater(const std::string& text);
+    void Trace(const std::string& event) { trace.Write(event); }
     void ReceiveData();
     void ReceiveConfig();
     bool Drained(CBridgeSocket& socket, int received);
     void EndConnection(CBridgeSocket& socket, bool reset = false);
+    void DropClient(CBridgeSocket& socket, bool reset = false);
     void QueueRecords();
     void DropPartialRecord();
     void OpenSerialPort(int portNumber);
@@ -66,10 +82,14 @@ private:
     CBridgeSocket configListener;
     CBridgeSocket configConnection;
     ConfigRecordStream configRecords;
+    ClientAdmission admission;
 
-    // Failures of the log file on the worker, handed to the window thread under their own lock.
+    // Failures on any thread (the log file on the worker, say), handed to the window thread under their own lock.
     std::mutex failureLock;
-    std::deque<std::string> logFailures;
+    std::deque<std::string> failures;
+
+    // Written by the window thread and, for a failing log file, by the worker; it has its own lock.
+    ConnectionTrace trace;
 
     // Shared with the serial worker by their own contracts; all of them outlive the line.
     TrafficLog log;

@@ -38,4 +38,7 @@ public:
     bool closing = false;
     std::size_t drainLeft = 0;  // while closing: the most that is still read before the socket is reset
     IBridgeSocketOwner* owner = nullptr;
+    // A connection's client, in host order, for the status and the connection trace.
+    std::uint32_t peerAddress = 0;
+    int peerPort = 0;
 };

@@ -7,6 +7,8 @@
 #include "BridgeMessages.h"
 #include "CAboutDlg.h"
 #include "CAccessDlg.h"
+#include "ListenCheck.h"
+#include "LocalAddresses.h"
 #include "ModelPreset.h"
 #include "SerialEncodings.h"
 #include "resource.h"
@@ -207,11 +209,38 @@ void CControlPanelDlg::OnListenToggle()
     UpdateData(false);
 
     if (!engine.Listening()) {
-        engine.Start(Options());
+        const BridgeOptions options = Options();
+        // Nothing opens before every setting is known to work: a box names the one at fault.
+        if (const auto failure = ListenCheck::Check(options, LocalAddresses::Ipv4()))
+            return FailAtField(FieldOf(failure->field), failure->message);
+        if (const auto failure = engine.Start(options))
+            FailAtField(failure->port == options.listenPort ? IDC_LISTEN_PORT
+                        : failure->port == options.configPort ? IDC_CONFIG_PORT
+                                                               : IDC_ACCESS,
+                        failure->message);
     } else {
         engine.Stop();
         ShowIdleLook();
     }
+}
+
+int CControlPanelDlg::FieldOf(ListenCheck::Field field)
+{
+    switch (field) {
+    case ListenCheck::Field::LISTEN_PORT: return IDC_LISTEN_PORT;
+    case ListenCheck::Field::CONFIG_PORT: return IDC_CONFIG_PORT;
+    case ListenCheck::Field::LOG_PORT: return IDC_LOG_PORT;
+    default: return IDC_ACCESS;  // the settings of the access dialog
+    }
+}
+
+void CControlPanelDlg::FailAtField(int id, const std::string& text)
+{
+    // As the panel's own invalid-number box: the field gets the focus with its text selected.
+    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    HWND control = ::GetDlgItem(m_hWnd, id);
+    ::SetFocus(control);
+    ::SendMessageA(control, EM_SETSEL, 0, -1);
 }
 
 // The dialog writes the settings object itself; its button is locked while listening, since the

@@ -9,6 +9,7 @@
 #include "BridgeEngine.h"
 #include "BridgeSettings.h"
 #include "IBridgeView.h"
+#include "ListenCheck.h"
 
 // Tray icon callback message.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 2;
@@ -74,6 +75,8 @@ private:
     void ShowIdleLook() const;
     void HideToTray();
     BridgeOptions Options() const;
+    static int FieldOf(ListenCheck::Field field);
+    void FailAtField(int id, const std::string& text);
     void CopyPanelToSettings();
     void EnableItems(std::initializer_list<int> ids, bool enable) const;
 

@@ -8,6 +8,9 @@ struct LineCommand {
     };
     Kind kind = Kind::SET_SPEED;
     std::uint32_t value = 0;
+    // Who asked, for the connection trace: an IPv4 address in host order and a port.
+    std::uint32_t requesterAddress = 0;
+    int requesterPort = 0;
 };
 
 struct LineResult {

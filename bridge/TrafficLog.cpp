@@ -8,7 +8,7 @@
 
 void TrafficLog::OpenFile(const std::string& fileName)
 {
-    auto opened = std::make_unique<CFile>(fileName, CFile::modeCreate | CFile::modeReadWrite);
+    auto opened = std::make_unique<CFile>(fileName, CFile::modeCreate | CFile::modeReadWrite | CFile::shareDenyWrite);
     std::lock_guard guard(fileLock);
     file = std::move(opened);
     exchangeEntries.OtherEntry();

@@ -164,6 +164,22 @@ bool CAsyncSocket::Accept(CAsyncSocket& connected)
     return true;
 }
 
+SOCKET CAsyncSocket::AcceptHandle(sockaddr_in& peer)
+{
+    int length = sizeof peer;
+    return ::accept(m_hSocket, reinterpret_cast<sockaddr*>(&peer), &length);
+}
+
+bool CAsyncSocket::Adopt(SOCKET handle)
+{
+    Close();
+    if (!Attach(handle, ALL_EVENTS)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
 bool CAsyncSocket::Connect(const char* host, UINT port)
 {
     sockaddr_in remote{};

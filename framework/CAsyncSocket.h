@@ -18,6 +18,11 @@ public:
     bool Listen(int backlog = 5);
     // Takes the next waiting client into `connected`, which then notifies like this socket.
     virtual bool Accept(CAsyncSocket& connected);
+    // Takes the next waiting client without giving it an object yet, so that it can be looked at
+    // first; INVALID_SOCKET when it has gone already. Adopt it, or close it with closesocket.
+    SOCKET AcceptHandle(sockaddr_in& peer);
+    // Makes an accepted handle this object's, notifying like any socket of this thread.
+    bool Adopt(SOCKET handle);
     // A dotted IPv4 address, or a host name looked up (blocking); false with WSAEWOULDBLOCK while connecting.
     bool Connect(const char* host, UINT port);
     int Receive(void* buffer, int length, int flags = 0);

@@ -96,7 +96,8 @@ def exchange(wine):
 
 
 def store_settings(driver, name="vextor", **values):
-    """Writes bridge settings before a start: integers as REG_DWORD, texts as REG_SZ."""
+    """Writes bridge settings before a start: integers as REG_DWORD, texts as REG_SZ. The access
+    settings go by their own value names (listenAddress, takeover, ...)."""
     names = {"comPort": "Numer portu", "baudRate": "Prędkość transmisji", "parity": "Parzystość",
              "stopBits": "Bity stopu", "listenPort": "Portu IP nasłuchu", "logPort": "Port IP logowania",
              "logAddress": "Adres IP logowania", "logFileName": "Nazwa pliku logowania",
@@ -104,6 +105,6 @@ def store_settings(driver, name="vextor", **values):
     key = SETTINGS_KEY.format(name)
     for field, value in values.items():
         if isinstance(value, int):
-            driver.set_value(key, names[field], REG_DWORD, dword(value))
+            driver.set_value(key, names.get(field, field), REG_DWORD, dword(value))
         else:
-            driver.set_value(key, names[field], REG_SZ, sz(value))
+            driver.set_value(key, names.get(field, field), REG_SZ, sz(value))

@@ -1,7 +1,11 @@
 """The access dialog: opened from the panel, locked while listening, its values stored with the others."""
+import re
+import socket
+
 import pytest
 
 from conftest import REG_DWORD, REG_SZ, dword, free_port, store_settings, sz
+from test_relay import listen, receive_exactly
 from wineenv import wait_for
 
 OK, CANCEL, LISTEN, CONFIG_PORT, ACCESS = 1, 2, 1006, 1036, 1040
@@ -68,6 +72,10 @@ def test_access_settings_from_their_dialog_to_the_registry(start_bridge, driver)
     driver.click(panel, LISTEN)
     wait_for(lambda: driver.text(panel, LISTEN) == "&Stop", what="listening")
     assert not driver.enabled(panel, ACCESS)
+    # The trace's folder does not exist: that is said once, and the bridge listens all the same.
+    box = driver.message_box()
+    assert box and "połączenia.txt" in box[2], box
+    driver.click(box[0], OK)
     wait_for(lambda: driver.enabled(panel, LISTEN), what="the Listen lock to expire")
     driver.click(panel, LISTEN)
     wait_for(lambda: driver.text(panel, LISTEN) == "&Nasłuchuj ...", what="idle")
@@ -85,3 +93,142 @@ def test_access_settings_from_their_dialog_to_the_registry(start_bridge, driver)
         "rfc2217Port": (REG_DWORD, dword(2217)),
         "traceFileName": (REG_SZ, sz("C:\\Dzienniki\\połączenia.txt")),
     }
+
+
+# Who may connect, enforced: Linux routes all of 127.0.0.0/8 to loopback, so a client bound to
+# 127.0.0.2 or 127.0.0.3 comes from an address of its own.
+STATUS, LOG_TO_TCP, LOG_PORT, LISTEN_PORT = 1038, 1004, 1005, 1007
+
+
+def client_from(source, port, host="127.0.0.1"):
+    sock = socket.socket()
+    sock.bind((source, 0))
+    sock.settimeout(10)
+    sock.connect((host, port))
+    return sock
+
+
+def closed_at_once(sock):
+    """A refused connection is closed without a byte."""
+    try:
+        return sock.recv(1) == b""
+    except ConnectionResetError:
+        return True
+
+
+def trace_lines(path):
+    with open(path, "rb") as f:
+        return [line.split(b" ", 2)[2].decode() for line in f.read().splitlines()]
+
+
+def listening_bridge(start_bridge, driver, tmp_path, **settings):
+    ports = {"data": free_port(), "config": free_port()}
+    store_settings(driver, comPort=1, baudRate=19200, listenPort=ports["data"],
+                   traceFileName="Z:" + str(tmp_path / "trace.txt").replace("/", "\\"), **settings)
+    bridge = start_bridge()
+    listen(driver, bridge, ports["config"])
+    return bridge, ports, str(tmp_path / "trace.txt")
+
+
+def test_an_allow_list_refuses_others_on_both_ports_and_leaks_nothing(start_bridge, driver, exchange, tmp_path):
+    exchange.mode = "echo"
+    bridge, ports, trace = listening_bridge(start_bridge, driver, tmp_path, allowedClients="127.0.0.2")
+    engineer = client_from("127.0.0.2", ports["data"])
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.2", what="the status to show the client")
+    engineer.sendall(b"one")
+    assert receive_exactly(engineer, 3) == b"one"
+    with client_from("127.0.0.2", ports["config"]):
+        wait_for(lambda: any(line.startswith("config 127.0.0.2:") for line in trace_lines(trace)), what="config traced")
+        assert driver.text(bridge.hwnd, STATUS) == "127.0.0.2", "a configuration client changed the status"
+    for port in (ports["data"], ports["config"]):
+        with client_from("127.0.0.3", port) as stranger:
+            assert closed_at_once(stranger)
+    engineer.sendall(b"two")
+    assert receive_exactly(engineer, 3) == b"two", "the engineer keeps the line"
+
+    # A flood of refused connections leaves the bridge as it was.
+    handles = lambda: int(driver.ok("handles", bridge.hwnd)[0])  # noqa: E731
+    memory = lambda: int(re.search(r"VmRSS:\s+(\d+)", open(f"/proc/{bridge.proc.pid}/status").read()).group(1))  # noqa: E731
+    before = (handles(), memory())
+    for _ in range(1000):
+        client_from("127.0.0.3", ports["data"]).close()
+    engineer.sendall(b"three")
+    assert receive_exactly(engineer, 5) == b"three"
+    wait_for(lambda: sum("refused (not allowed)" in line for line in trace_lines(trace)) == 1002, 30, "every refusal traced")
+    after = (handles(), memory())
+    assert after[0] - before[0] < 10 and after[1] - before[1] < 1024, f"handles and KiB before {before}, after {after}"
+    engineer.close()
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "(brak połączenia)", what="the status after the close")
+    lines = trace_lines(trace)
+    assert lines[0] == f"listen 0.0.0.0 data {ports['data']} config {ports['config']}"
+    assert re.fullmatch(r"data 127\.0\.0\.2:\d+ accepted", lines[1])
+    assert re.fullmatch(r"data 127\.0\.0\.3:\d+ refused \(not allowed\)", [l for l in lines if "127.0.0.3" in l][0])
+    assert re.fullmatch(r"data 127\.0\.0\.2:\d+ closed", lines[-1])
+
+
+def test_a_listen_address_of_this_pc_only(start_bridge, driver, exchange, tmp_path):
+    exchange.mode = "echo"
+    bridge, ports, _ = listening_bridge(start_bridge, driver, tmp_path, listenAddress="127.0.0.1")
+    with pytest.raises(ConnectionRefusedError):
+        socket.create_connection(("127.0.0.2", ports["data"]), timeout=10)
+    with socket.create_connection(("127.0.0.1", ports["data"]), timeout=10) as client:
+        client.sendall(b"here")
+        assert receive_exactly(client, 4) == b"here"
+
+
+@pytest.mark.parametrize("rule", [1, 2])
+def test_takeover_rules(start_bridge, driver, exchange, tmp_path, rule):
+    exchange.mode = "echo"
+    bridge, ports, trace = listening_bridge(start_bridge, driver, tmp_path, takeover=rule)
+    engineer = client_from("127.0.0.2", ports["data"])
+    engineer.sendall(b"a")
+    assert receive_exactly(engineer, 1) == b"a"
+    # A port check connects and closes; another PC tries to take the line.
+    client_from("127.0.0.1", ports["data"]).close()
+    with client_from("127.0.0.3", ports["data"]) as other:
+        assert closed_at_once(other)
+    engineer.sendall(b"b")
+    assert receive_exactly(engineer, 1) == b"b", "the engineer never noticed"
+    wait_for(lambda: sum("refused (line in use)" in line for line in trace_lines(trace)) == 2, what="refusals traced")
+    newcomer = client_from("127.0.0.2", ports["data"])  # the engineer's own PC, after a crash
+    if rule == 1:
+        assert closed_at_once(newcomer)
+        engineer.sendall(b"c")
+        assert receive_exactly(engineer, 1) == b"c"
+    else:
+        engineer.settimeout(10)
+        assert engineer.recv(1) == b"", "the same address takes over"
+        newcomer.sendall(b"d")
+        assert receive_exactly(newcomer, 1) == b"d"
+        wait_for(lambda: any(re.fullmatch(r"data 127\.0\.0\.2:\d+ taken over by 127\.0\.0\.2:\d+", line)
+                             for line in trace_lines(trace)), what="the takeover traced")
+    newcomer.close()
+    engineer.close()
+
+
+def test_listen_refuses_what_cannot_work_with_a_box_and_stays_idle(start_bridge, driver):
+    data_port, config_port = free_port(), free_port()
+    store_settings(driver, comPort=0, listenPort=data_port, logToTcp=1, logAddress="127.0.0.1", logPort=data_port)
+    bridge = start_bridge()
+    panel = bridge.hwnd
+
+    def listen_fails(field, text):
+        wait_for(lambda: driver.enabled(panel, LISTEN), what="the Listen lock to expire")
+        driver.post_click(panel, LISTEN)
+        box = driver.message_box()
+        assert box and box[1] == "vextor" and text in box[2], box
+        driver.click(box[0], OK)
+        wait_for(lambda: driver.focus(panel)[0] == field, what="the focus on the field at fault")
+        assert driver.text(panel, LISTEN) == "&Nasłuchuj ..." and driver.enabled(panel, LISTEN_PORT)
+
+    driver.set_text(panel, CONFIG_PORT, str(data_port))
+    listen_fails(CONFIG_PORT, "Port konfiguracji musi być inny niż port nasłuchu.")
+    driver.set_text(panel, CONFIG_PORT, str(config_port))
+    listen_fails(LOG_PORT, "serwer łączyłby się sam ze sobą")
+    driver.set_text(panel, LOG_PORT, str(free_port()))
+    with socket.create_server(("0.0.0.0", config_port)):  # another program holds the configuration port
+        listen_fails(CONFIG_PORT, f"Nie można nasłuchiwać na porcie {config_port}: port jest już zajęty")
+        with pytest.raises(ConnectionRefusedError):
+            socket.create_connection(("127.0.0.1", data_port), timeout=10)  # nothing half-open
+    listen(driver, bridge)
+    socket.create_connection(("127.0.0.1", data_port), timeout=10).close()

@@ -36,7 +36,7 @@ def start_listening(start_bridge, driver, **settings):
 
 def accepted(driver, bridge):
     """The bridge has taken the client: the exchange's output reaches it from now on."""
-    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "0.0.0.0", what="client accepted")
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="client accepted")
 
 
 def ask(port, request=b"AT\r", answer=b"OK\r\n"):
@@ -119,7 +119,7 @@ def test_an_exchange_that_hangs_up_in_the_middle_of_a_stream(start_bridge, drive
     receive_exactly(client, 5000)
     exchange.hang_up()
     # The window answers and the bridge stops and ends as usual.
-    assert driver.text(bridge.hwnd, STATUS) == "0.0.0.0"
+    assert driver.text(bridge.hwnd, STATUS) == "127.0.0.1"
     client.sendall(b"nobody hears this")
     stop(driver, bridge)
     client.settimeout(10)

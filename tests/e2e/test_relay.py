@@ -183,7 +183,7 @@ def test_a_speed_record_waits_for_the_chunk_on_the_line_and_the_window_answers(s
 def test_a_second_client_takes_over(running, exchange, driver):
     bridge, ports = running
     first = connect(ports["data"])
-    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "0.0.0.0", what="status shows the listener")
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="status shows the client")
     second = connect(ports["data"])
     first.settimeout(10)
     assert first.recv(100) == b""  # cut off without a word
@@ -218,7 +218,7 @@ def test_without_a_com_port_listen_and_stop_do_not_hang(start_bridge, driver):
     listen(driver, bridge)
     with connect(data_port) as client:
         client.sendall(b"nobody carries this")
-        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "0.0.0.0", what="client accepted")
+        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="client accepted")
         stop(driver, bridge)
     assert driver.enabled(bridge.hwnd, SPEED)
 
