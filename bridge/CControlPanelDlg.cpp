@@ -6,6 +6,7 @@
 #include "../framework/CPaintDC.h"
 #include "BridgeMessages.h"
 #include "CAboutDlg.h"
+#include "CInstanceGuard.h"
 #include "ModelPreset.h"
 #include "SerialEncodings.h"
 #include "resource.h"
@@ -19,6 +20,8 @@ constexpr const char* STOP_TEXT = "&Stop";
 constexpr const char* TRAY_TIP = "Vextor";
 // Posted to the panel to show a failure that happened where a box must not be opened.
 constexpr UINT WM_SHOW_ERROR = WM_APP + 3;
+// Posted to stop the bridge at the session's end once a wait for the serial worker is over.
+constexpr UINT WM_FINISH_SESSION_END = WM_APP + 0x40;
 
 // Controls a running bridge keeps locked; the engine's steps lock more.
 constexpr int LOCKED_WHILE_LISTENING[] = {IDC_COM1,        IDC_COM2,        IDC_LOG_TO_TCP, IDC_LOG_TO_FILE, IDC_COM_GROUP,
@@ -27,6 +30,10 @@ constexpr int FREED_WHEN_IDLE[] = {IDC_COM1,        IDC_COM2,         IDC_LOG_TO
                                    IDC_COM_GROUP,   IDC_LISTEN_PORT,  IDC_CONFIG_PORT,  IDC_SERIAL_GROUP,
                                    IDC_SPEED_LABEL, IDC_PARITY_LABEL, IDC_STOP_BITS_LABEL, IDC_MANUAL};
 }
+
+// Broadcast by the shell whenever it builds the taskbar afresh, as after a restart of Explorer.
+static const UINT WM_TASKBAR_CREATED = ::RegisterWindowMessageA("TaskbarCreated");
+static const UINT WM_SHOW_PANEL = CInstanceGuard::ShowPanelMessage();
 
 BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_BN_CLICKED(IDC_COM1, OnCom1Clicked)
@@ -46,6 +53,11 @@ BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_MESSAGE(WM_EXCHANGE_DATA, OnExchangeData)
     ON_MESSAGE(WM_RESUME_RECEIVE, OnResumeReceive)
     ON_MESSAGE(WM_SHOW_ERROR, OnShowError)
+    ON_REGISTERED_MESSAGE(WM_TASKBAR_CREATED, OnTaskbarCreated)
+    ON_REGISTERED_MESSAGE(WM_SHOW_PANEL, OnShowPanel)
+    ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
+    ON_MESSAGE(WM_ENDSESSION, OnEndSession)
+    ON_MESSAGE(WM_FINISH_SESSION_END, OnFinishSessionEnd)
 END_MESSAGE_MAP()
 
 CControlPanelDlg::CControlPanelDlg(BridgeSettings& appSettings)
@@ -390,4 +402,47 @@ void CControlPanelDlg::CopyPanelToSettings()
     panel.logToFile = logToFile;
     panel.logToTcp = logToTcp;
     settings.CopyFromPanel(panel);
+}
+
+LRESULT CControlPanelDlg::OnTaskbarCreated(WPARAM, LPARAM)
+{
+    trayIcon.AddAgain();
+    return 0;
+}
+
+// A second start of the program asks for the panel: shown as a click on the tray icon shows it.
+LRESULT CControlPanelDlg::OnShowPanel(WPARAM, LPARAM)
+{
+    ShowWindow(IsIconic() || !windowShown ? SW_RESTORE : SW_SHOW);
+    windowShown = true;
+    // A box open over the panel comes first, as the panel would bring it when activated.
+    ::SetForegroundWindow(::GetLastActivePopup(m_hWnd));
+    return 0;
+}
+
+// The user logs off or the machine shuts down: what "&Koniec" keeps is kept now, since the
+// process may be ended as soon as this returns; nobody is there to answer a box.
+LRESULT CControlPanelDlg::OnEndSession(WPARAM ending, LPARAM)
+{
+    if (!ending)
+        return 0;
+    ReadDataQuietly();
+    CopyPanelToSettings();
+    if (saveSettings)
+        saveSettings();
+    trayIcon.Remove();
+    return OnFinishSessionEnd(0, 0);
+}
+
+LRESULT CControlPanelDlg::OnFinishSessionEnd(WPARAM, LPARAM)
+{
+    // Arrived inside a wait for the serial worker: the stop follows once that wait is over.
+    if (engine.Busy()) {
+        ::PostMessageA(m_hWnd, WM_FINISH_SESSION_END, 0, 0);
+        return 0;
+    }
+    if (engine.Listening())
+        engine.Shutdown();
+    EndDialog(IDOK);
+    return 0;
 }
