@@ -298,6 +298,10 @@ std::string Handle(const std::string& line)
 
     if (command == "fileversion")
         return FileVersion(FromHexWord(in));
+    if (command == "register")
+        return "ok " + std::to_string(RegisterWindowMessageA(FromHexWord(in).c_str()));
+    if (command == "foreground")
+        return "ok " + HwndText(GetForegroundWindow());
 
     std::string hwndText;
     in >> hwndText;
@@ -352,6 +356,16 @@ std::string Handle(const std::string& line)
         data.uID = id;
         data.uFlags = 0;
         return Shell_NotifyIconA(NIM_MODIFY, &data) ? "ok 1" : "ok 0";
+    }
+    if (command == "traydelete") {
+        // What a shell that restarts does to every icon: it forgets it.
+        UINT id = 0;
+        in >> id;
+        NOTIFYICONDATAA data{};
+        data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+        data.hWnd = window;
+        data.uID = id;
+        return Shell_NotifyIconA(NIM_DELETE, &data) ? "ok 1" : "ok 0";
     }
 
     int id = 0;
