@@ -3,6 +3,7 @@
 
 #include "../framework/AfxSocket.h"
 #include "CControlPanelDlg.h"
+#include "CInstanceGuard.h"
 
 CBridgeApp theApp;
 
@@ -14,6 +15,10 @@ CBridgeApp::~CBridgeApp()
 
 BOOL CBridgeApp::InitInstance()
 {
+    // A second start only brings the running copy's panel forward; it touches no settings.
+    CInstanceGuard instance;
+    if (!instance.Claim(AppName()))
+        return FALSE;
     if (!AfxSocketInit()) {
         AfxMessageBox("Błąd inicjacji soketu.", MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
@@ -24,6 +29,7 @@ BOOL CBridgeApp::InitInstance()
     {
         CControlPanelDlg panel(settings);
         m_pMainWnd = &panel;
+        panel.saveSettings = [this] { SaveSettings(); };
         panel.DoModal();
         m_pMainWnd = nullptr;
     }

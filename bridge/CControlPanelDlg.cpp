@@ -7,6 +7,7 @@
 #include "BridgeMessages.h"
 #include "CAboutDlg.h"
 #include "CAccessDlg.h"
+#include "CInstanceGuard.h"
 #include "ListenCheck.h"
 #include "LocalAddresses.h"
 #include "ModelPreset.h"
@@ -30,6 +31,10 @@ constexpr int FREED_WHEN_IDLE[] = {IDC_COM1,        IDC_COM2,         IDC_LOG_TO
                                    IDC_ACCESS};
 }
 
+// Broadcast by the shell whenever it builds the taskbar afresh, as after a restart of Explorer.
+static const UINT WM_TASKBAR_CREATED = ::RegisterWindowMessageA("TaskbarCreated");
+static const UINT WM_SHOW_PANEL = CInstanceGuard::ShowPanelMessage();
+
 BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_BN_CLICKED(IDC_COM1, OnCom1Clicked)
     ON_BN_CLICKED(IDC_COM2, OnCom2Clicked)
@@ -50,6 +55,10 @@ BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_MESSAGE(WM_LINE_RESULT, OnLineResult)
     ON_MESSAGE(WM_LOG_FAILURE, OnLogFailure)
     ON_MESSAGE(WM_SHOW_ERROR, OnShowError)
+    ON_REGISTERED_MESSAGE(WM_TASKBAR_CREATED, OnTaskbarCreated)
+    ON_REGISTERED_MESSAGE(WM_SHOW_PANEL, OnShowPanel)
+    ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
+    ON_MESSAGE(WM_ENDSESSION, OnEndSession)
 END_MESSAGE_MAP()
 
 CControlPanelDlg::CControlPanelDlg(BridgeSettings& appSettings)
@@ -429,4 +438,37 @@ void CControlPanelDlg::CopyPanelToSettings()
     panel.logToFile = logToFile;
     panel.logToTcp = logToTcp;
     settings.CopyFromPanel(panel);
+}
+
+LRESULT CControlPanelDlg::OnTaskbarCreated(WPARAM, LPARAM)
+{
+    trayIcon.AddAgain();
+    return 0;
+}
+
+// A second start of the program asks for the panel: shown as a click on the tray icon shows it.
+LRESULT CControlPanelDlg::OnShowPanel(WPARAM, LPARAM)
+{
+    ShowWindow(IsIconic() || !windowShown ? SW_RESTORE : SW_SHOW);
+    windowShown = true;
+    // A box open over the panel comes first, as the panel would bring it when activated.
+    ::SetForegroundWindow(::GetLastActivePopup(m_hWnd));
+    return 0;
+}
+
+// The user logs off or the machine shuts down: what "&Koniec" keeps is kept now, since the
+// process may be ended as soon as this returns; nobody is there to answer a box.
+LRESULT CControlPanelDlg::OnEndSession(WPARAM ending, LPARAM)
+{
+    if (!ending)
+        return 0;
+    ReadDataQuietly();
+    CopyPanelToSettings();
+    if (saveSettings)
+        saveSettings();
+    trayIcon.Remove();
+    if (engine.Listening())
+        engine.Shutdown();
+    EndDialog(IDOK);
+    return 0;
 }

@@ -1,6 +1,7 @@
 // The bridge's control panel: settings fields, enabling rules, model presets, Listen/Stop, tray icon.
 #pragma once
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -33,6 +34,9 @@ public:
     std::string statusText;
     bool windowShown = true;
 
+    // Writes the settings to the store: at the session's end the process may be ended any moment.
+    std::function<void()> saveSettings;
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
@@ -57,6 +61,11 @@ protected:
     LRESULT OnResumeReceive(WPARAM, LPARAM) { return engine.OnResumeReceive(); }
     LRESULT OnLineResult(WPARAM, LPARAM) { return engine.OnLineResult(); }
     LRESULT OnLogFailure(WPARAM, LPARAM) { return engine.OnLogFailure(); }
+    // The shell and the session.
+    LRESULT OnTaskbarCreated(WPARAM, LPARAM);
+    LRESULT OnShowPanel(WPARAM, LPARAM);
+    LRESULT OnQueryEndSession(WPARAM, LPARAM) { return TRUE; }
+    LRESULT OnEndSession(WPARAM ending, LPARAM);
 
     DECLARE_MESSAGE_MAP(CControlPanelDlg)
 

@@ -35,6 +35,8 @@ void DDX_Text(CDataExchange* pDX, int id, int& value)
     if (pDX->m_bSaveAndValidate) {
         auto parsed = IntegerText::Parse(pDX->m_pDlgWnd->GetWindowText(control));
         if (!parsed) {
+            if (pDX->m_bQuiet)
+                return;
             AfxMessageBox(AFX_INVALID_INTEGER_TEXT, MB_OK | MB_ICONEXCLAMATION);
             pDX->Fail();
         }
@@ -74,7 +76,7 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control)
 void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int maxChars)
 {
     if (pDX->m_bSaveAndValidate) {
-        if (static_cast<int>(value.size()) > maxChars) {
+        if (static_cast<int>(value.size()) > maxChars && !pDX->m_bQuiet) {
             std::string text = AFX_MAX_CHARS_TEXT;
             text.replace(text.find("%1"), 2, std::to_string(maxChars));
             AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);

@@ -9,7 +9,11 @@ class CWnd;
 
 class CDataExchange {
 public:
-    CDataExchange(CDialog* dialog, bool saveAndValidate) : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
+    // A quiet read tells the user nothing: a field whose text fails its check keeps its value.
+    CDataExchange(CDialog* dialog, bool saveAndValidate, bool quiet = false)
+        : m_bSaveAndValidate(saveAndValidate), m_bQuiet(quiet && saveAndValidate), m_pDlgWnd(dialog)
+    {
+    }
 
     HWND PrepareCtrl(int id);
     HWND PrepareEditCtrl(int id);
@@ -18,6 +22,7 @@ public:
     HWND LastControl() const { return lastControl; }
 
     const bool m_bSaveAndValidate;
+    const bool m_bQuiet;
     CDialog* const m_pDlgWnd;
 
 private:

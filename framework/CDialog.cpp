@@ -25,6 +25,15 @@ bool CDialog::UpdateData(bool saveAndValidate)
     return true;
 }
 
+void CDialog::ReadDataQuietly()
+{
+    CDataExchange dx(this, true, true);
+    try {
+        DoDataExchange(&dx);
+    } catch (const CUserException&) {
+    }
+}
+
 BOOL CDialog::OnInitDialog()
 {
     UpdateData(false);

@@ -15,6 +15,8 @@ public:
     // Controls to fields (save) or fields to controls; false when a check failed
     // (the user has been told and the offending control has the focus).
     bool UpdateData(bool saveAndValidate = true);
+    // Controls to fields with nobody to ask: a field whose text fails its check keeps its value.
+    void ReadDataQuietly();
 
 protected:
     virtual BOOL OnInitDialog();

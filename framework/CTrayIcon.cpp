@@ -26,6 +26,12 @@ void CTrayIcon::Add()
     added = true;
 }
 
+void CTrayIcon::AddAgain()
+{
+    if (added)
+        ::Shell_NotifyIconA(NIM_ADD, &record);
+}
+
 void CTrayIcon::Remove()
 {
     if (!added)

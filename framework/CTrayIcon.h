@@ -15,6 +15,8 @@ public:
     void Define(HWND owner, UINT id, UINT callbackMessage, HICON icon, const char* tip);
     // The shell's answers are not looked at: adding an icon that is there changes nothing.
     void Add();
+    // A restarted shell has forgotten every icon: the one that was there is added again.
+    void AddAgain();
     void Remove();
 
 private:

@@ -47,6 +47,9 @@ public:
 #define ON_EN_CHANGE(id, fn) ON_COMMAND_CODE(EN_CHANGE, id, fn)
 #define ON_STN_CLICKED(id, fn) ON_COMMAND_CODE(STN_CLICKED, id, fn)
 #define ON_MESSAGE(msg, fn) {msg, 0, 0, AFX_HANDLER(return self->fn(wp, lp);)},
+// A message numbered at run time (RegisterWindowMessage): the variable holding its number must be
+// initialised before the map, that is defined above it in the same source file.
+#define ON_REGISTERED_MESSAGE(variable, fn) {variable, 0, 0, AFX_HANDLER(return self->fn(wp, lp);)},
 #define ON_WM_TIMER() {WM_TIMER, 0, 0, AFX_HANDLER(self->OnTimer(static_cast<UINT_PTR>(wp)); return 0;)},
 #define ON_WM_CLOSE() {WM_CLOSE, 0, 0, AFX_HANDLER(self->OnClose(); return 0;)},
 #define ON_WM_SIZE() {WM_SIZE, 0, 0, AFX_HANDLER(self->OnSize(static_cast<UINT>(wp), LOWORD(lp), HIWORD(lp)); return 0;)},

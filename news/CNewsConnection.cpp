@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "../framework/CHostLookup.h"
+
 CNewsConnection::CNewsConnection(std::string serverHost, int serverPort)
     : socket(std::make_unique<CNewsSocket>()), host(std::move(serverHost)), port(serverPort),
       reply(new std::uint8_t[REPLY_LIMIT]())
@@ -19,14 +21,17 @@ CNewsConnection::~CNewsConnection()
         ::PostQuitMessage(quitCode);
 }
 
+// A clock that only runs forward: setting the system time during a fetch stretches no time-out.
 std::int64_t CNewsConnection::NowMs()
 {
-    SYSTEMTIME now;
-    ::GetSystemTime(&now);
-    FILETIME file;
-    ::SystemTimeToFileTime(&now, &file);
-    const std::int64_t ticks = (static_cast<std::int64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-    return ticks / 10000;
+    return static_cast<std::int64_t>(::GetTickCount64());
+}
+
+bool CNewsConnection::PastFetchLimit()
+{
+    if (!limitReached && NowMs() - fetchStart > FETCH_LIMIT_MS)
+        limitReached = true;
+    return limitReached;
 }
 
 void CNewsConnection::DispatchOneMessage()
@@ -52,6 +57,31 @@ bool CNewsConnection::WaitForEventOrMessage(HANDLE event, DWORD sliceMs) const
     return ::MsgWaitForMultipleObjectsEx(1, &event, sliceMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0;
 }
 
+void CNewsConnection::WaitForMessage(DWORD sliceMs) const
+{
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, sliceMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+std::string CNewsConnection::ResolveHost()
+{
+    if (::inet_addr(host.c_str()) != INADDR_NONE)
+        return host;
+    CHostLookup lookup;
+    if (!lookup.Start(host.c_str()))
+        return {};
+    // The answer comes as a message: the host's own messages are dispatched meanwhile, one per pass.
+    while (!lookup.Done()) {
+        WaitForMessage(100);
+        DispatchOneMessage();
+        if (quitSeen || PastFetchLimit())
+            return {};
+    }
+    in_addr address{};
+    if (!lookup.Address(address))
+        return {};
+    return ::inet_ntoa(address);
+}
+
 int CNewsConnection::OneAttempt()
 {
     open = 0;
@@ -62,7 +92,11 @@ int CNewsConnection::OneAttempt()
             return 1;
         }
         timeout = TIMEOUT_MS;
-        if (socket->Connect(host.c_str(), static_cast<UINT>(port))) {
+        // A name that cannot be resolved fails the attempt as an invalid address would.
+        const std::string address = ResolveHost();
+        if (address.empty()) {
+            ::WSASetLastError(WSAEINVAL);
+        } else if (socket->Connect(address.c_str(), static_cast<UINT>(port))) {
             connected = 1;
             return 0;
         }
@@ -88,6 +122,8 @@ int CNewsConnection::WaitForSocketEvent(HANDLE event, DWORD sliceMs)
         // The host is ending: its socket notifications are no longer dispatched, so waiting on is pointless.
         if (quitSeen)
             return -4;
+        if (PastFetchLimit())
+            return -5;
         if (NowMs() - start > timeout)
             return -2;
         if (socket->closed)
@@ -105,7 +141,8 @@ int CNewsConnection::WaitForConnect()
 
 int CNewsConnection::ConnectWithRetries()
 {
-    for (int attempt = 0; attempt < 3 && !quitSeen; ++attempt) {
+    fetchStart = NowMs();
+    for (int attempt = 0; attempt < 3 && !quitSeen && !PastFetchLimit(); ++attempt) {
         if (OneAttempt() == 0) {
             open = 1;
             return 0;
@@ -147,6 +184,8 @@ int CNewsConnection::ReadAll()
         DispatchOneMessage();
         if (quitSeen)
             return -4;
+        if (PastFetchLimit())
+            return -5;
         if (now - start > timeout)
             return -2;  // the socket stays open until the connection is destroyed
         const int taken = socket->Take(reply.get() + replyLength, REPLY_LIMIT - replyLength);

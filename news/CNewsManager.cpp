@@ -49,7 +49,7 @@ void CNewsManager::LoadSettings()
     if (!Store::ReadInt(IDS_MESSAGE_COUNT, nullptr, count))
         count = 0;
     highestShown = 0;
-    for (int i = 0; i < count; ++i) {
+    for (const int i : Store::StoredMessages(count)) {
         const std::string subkey = std::to_string(i);
         int number = 0;
         std::int64_t date = 0;
@@ -84,7 +84,8 @@ int CNewsManager::Fetch()
     connection->WaitForData();
     connection->ReadAll();
     // A host that quits mid-fetch gets a failed fetch at once; its quit goes back to its queue.
-    if (connection->QuitSeen())
+    // A fetch past its overall limit has failed too: a reply cut short by time is not merged.
+    if (connection->QuitSeen() || connection->FetchLimitReached())
         return 0;
     if (connection->ReplyLength() > 0) {
         const std::string reply(reinterpret_cast<const char*>(connection->Reply()),

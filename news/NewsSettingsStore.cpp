@@ -1,6 +1,7 @@
 // The news library's typed registry values under HKCU\Software\Morvek Sp. z o.o.\MorvekNews\Settings.
 #include "NewsSettingsStore.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "../framework/Afx.h"
@@ -85,4 +86,30 @@ void NewsSettingsStore::WriteInt(unsigned nameId, const char* subkey, int value)
 void NewsSettingsStore::WriteTime(unsigned nameId, const char* subkey, std::int64_t value)
 {
     WriteValue(nameId, subkey, REG_QWORD, &value, sizeof value);
+}
+
+std::vector<int> NewsSettingsStore::StoredMessages(int count)
+{
+    std::vector<int> present;
+    CRegKey key;
+    if (!OpenForReading(key, nullptr))
+        return present;
+    for (DWORD index = 0;; ++index) {
+        char name[256];
+        DWORD length = sizeof name;
+        const LONG result = ::RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_MORE_DATA)
+            continue;  // a name that long is no message number
+        if (result != ERROR_SUCCESS)
+            break;
+        // Only the name a message is saved under, its number in plain decimal, is a message.
+        const std::string text(name, length);
+        if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const long long number = std::stoll(text);
+        if (number < count && std::to_string(number) == text)
+            present.push_back(static_cast<int>(number));
+    }
+    std::sort(present.begin(), present.end());
+    return present;
 }

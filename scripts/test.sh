@@ -48,7 +48,7 @@ export NEWS_SERVER_PORT=$(/usr/bin/python3 -c '
 import socket
 for base in range(17700, 40000, 10):
     try:
-        socks = [socket.create_server(("127.0.0.1", base + i)) for i in range(7)]
+        socks = [socket.create_server(("127.0.0.1", base + i)) for i in range(8)]
     except OSError:
         continue
     print(base)

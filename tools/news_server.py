@@ -8,6 +8,7 @@ Each mode listens on its own port, counted from --port in this order:
   drip    the messages a few bytes at a time, slowly, then close
   big     more than 15 000 bytes of messages, then close
   zeros   the messages with zero bytes scattered through them, then close
+  trickle the messages one byte every 9 s: never silent for 10 s, never done in time
 A refused connection is simply a port where nothing listens (the one after the last mode).
 Listens on 127.0.0.1 unless told otherwise.
 """
@@ -18,7 +19,7 @@ import sys
 import threading
 import time
 
-MODES = ["serve", "close", "silent", "drip", "big", "zeros"]
+MODES = ["serve", "close", "silent", "drip", "big", "zeros", "trickle"]
 
 SAMPLE = ("1&2006.03.01&Nowa wersja programu konfiguracyjnego\n"
           "2&2006.04.12&Aktualizacja oprogramowania centrali\n"
@@ -58,6 +59,11 @@ def answer(mode, client, messages, stop):
                 client.sendall(big_reply())
             elif mode == "zeros":
                 client.sendall(with_zeros(messages))
+            elif mode == "trickle":
+                for i in range(len(messages)):
+                    client.sendall(messages[i:i + 1])
+                    if stop.wait(9):
+                        break
         except OSError:
             pass
 

@@ -178,15 +178,16 @@ std::string FileVersion(const std::string& path)
     for (const char* name : {"CompanyName", "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
                              "OriginalFilename", "ProductName", "ProductVersion"}) {
         char* value = nullptr;
-        if (VerQueryValueA(block.data(), (prefix + std::string(name)).c_str(), reinterpret_cast<void**>(&value), &length))
-            answer += " " + ToHex(std::string(name) + "=" + std::string(value, length ? length - 1 : 0));
+        const std::string item = std::string(prefix).append(name);
+        if (VerQueryValueA(block.data(), item.c_str(), reinterpret_cast<void**>(&value), &length))
+            answer.append(" ").append(ToHex(std::string(name) + "=" + std::string(value, length ? length - 1 : 0)));
     }
     VS_FIXEDFILEINFO* fixed = nullptr;
     if (VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
         char numbers[64];
         std::snprintf(numbers, sizeof numbers, "fixed=%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS),
                       LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
-        answer += " " + ToHex(numbers);
+        answer.append(" ").append(ToHex(numbers));
     }
     return answer;
 }
@@ -205,8 +206,8 @@ std::string RegDump(const std::string& path)
         DWORD type = 0;
         if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataLength) != ERROR_SUCCESS)
             break;
-        out += " " + ToHex(std::string(name, nameLength)) + ":" + std::to_string(type) + ":" +
-               ToHex(std::string(reinterpret_cast<char*>(data), dataLength));
+        out.append(" ").append(ToHex(std::string(name, nameLength))).append(":").append(std::to_string(type));
+        out.append(":").append(ToHex(std::string(reinterpret_cast<char*>(data), dataLength)));
     }
     RegCloseKey(key);
     return out;
@@ -238,8 +239,8 @@ std::string Handle(const std::string& line)
         EnumWindows(
             [](HWND hwnd, LPARAM param) -> BOOL {
                 if (IsWindowVisible(hwnd))
-                    *reinterpret_cast<std::string*>(param) +=
-                        " " + HwndText(hwnd) + ":" + ToHex(ClassName(hwnd)) + ":" + ToHex(WindowText(hwnd));
+                    reinterpret_cast<std::string*>(param)->append(" ").append(HwndText(hwnd)).append(":")
+                        .append(ToHex(ClassName(hwnd))).append(":").append(ToHex(WindowText(hwnd)));
                 return TRUE;
             },
             reinterpret_cast<LPARAM>(&out));
@@ -297,6 +298,10 @@ std::string Handle(const std::string& line)
 
     if (command == "fileversion")
         return FileVersion(FromHexWord(in));
+    if (command == "register")
+        return "ok " + std::to_string(RegisterWindowMessageA(FromHexWord(in).c_str()));
+    if (command == "foreground")
+        return "ok " + HwndText(GetForegroundWindow());
 
     std::string hwndText;
     in >> hwndText;
@@ -359,6 +364,16 @@ std::string Handle(const std::string& line)
         data.uID = id;
         data.uFlags = 0;
         return Shell_NotifyIconA(NIM_MODIFY, &data) ? "ok 1" : "ok 0";
+    }
+    if (command == "traydelete") {
+        // What a shell that restarts does to every icon: it forgets it.
+        UINT id = 0;
+        in >> id;
+        NOTIFYICONDATAA data{};
+        data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+        data.hWnd = window;
+        data.uID = id;
+        return Shell_NotifyIconA(NIM_DELETE, &data) ? "ok 1" : "ok 0";
     }
 
     int id = 0;

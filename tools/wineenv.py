@@ -242,6 +242,16 @@ class UiDriver:
     def tray_icon_exists(self, hwnd, icon_id):
         return self.ok("trayexists", hwnd, icon_id)[0] == "1"
 
+    def forget_tray_icon(self, hwnd, icon_id):
+        """Removes the icon from the shell as a restarting shell loses it; True when it was there."""
+        return self.ok("traydelete", hwnd, icon_id)[0] == "1"
+
+    def registered_message(self, name):
+        return int(self.ok("register", hexed(name))[0])
+
+    def foreground(self):
+        return self.ok("foreground")[0]
+
     # Registry of the current user
     def registry(self, path):
         """{name: (type, bytes)} of the key's values, or None when the key is missing."""

@@ -116,7 +116,9 @@ def test_hiding_keeps_the_process_and_the_tray_icon_toggles(start_bridge, driver
     else:
         driver.key(h, LISTEN_PORT, VK_ESCAPE)
     wait_for(lambda: not driver.visible(h), what="panel hidden")
-    assert bridge.alive() and driver.tray_icon_exists(h, TRAY_ICON)
+    # The panel adds its icon again after it has hidden itself.
+    wait_for(lambda: driver.tray_icon_exists(h, TRAY_ICON), what="the tray icon")
+    assert bridge.alive()
 
     driver.post(h, WM_TRAY, TRAY_ICON, WM_RBUTTONDOWN)
     driver.post(h, WM_TRAY, TRAY_ICON, WM_LBUTTONDOWN)

@@ -1,10 +1,13 @@
 """The news library through a host program: init and fetch, the news window, the flag, the
 configuration dialog and the save at unload, driven as a user would."""
 import os
+import random
 import shutil
+import socket
 import struct
 import subprocess
 import sys
+import threading
 import time
 
 import pytest
@@ -47,7 +50,7 @@ def point_at_server(driver, port):
 class Host:
     """tools/newshost.exe running a list of export calls; its answers come line by line."""
 
-    def __init__(self, wine, workdir, commands, extra_env=None, library="MorvekNews.dll"):
+    def __init__(self, wine, workdir, commands, extra_env=None, library="MorvekNews.dll", wrapper=()):
         shutil.copy(os.path.join(BUILD, library), os.path.join(workdir, "MorvekNews.dll"))
         shutil.copy(os.path.join(BUILD, "newshost.exe"), workdir)
         self.out = os.path.join(workdir, "answers.txt")
@@ -56,7 +59,7 @@ class Host:
         # Commands go on the command line; the answers file is relative to the working directory.
         env = dict(wine.env)
         env.update(extra_env or {})
-        self.proc = subprocess.Popen(["/usr/lib/wine/wine64", os.path.join(workdir, "newshost.exe"), "--out",
+        self.proc = subprocess.Popen([*wrapper, "/usr/lib/wine/wine64", os.path.join(workdir, "newshost.exe"), "--out",
                                       "answers.txt"] + commands, cwd=workdir, env=env,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
 
@@ -81,8 +84,8 @@ class Host:
 def host(wine, tmp_path):
     started = []
 
-    def start(*commands, extra_env=None, library="MorvekNews.dll"):
-        h = Host(wine, str(tmp_path), list(commands), extra_env, library)
+    def start(*commands, extra_env=None, library="MorvekNews.dll", wrapper=()):
+        h = Host(wine, str(tmp_path), list(commands), extra_env, library, wrapper)
         started.append(h)
         return h
 
@@ -232,6 +235,97 @@ def test_a_host_that_quits_during_a_fetch_gets_a_failed_fetch_at_once(driver, ho
     finally:
         server.terminate()
         server.wait(10)
+
+
+class HeldResolver:
+    """A name server on a loopback address of its own: it holds every query until released, then
+    answers 127.0.0.1 as the name's IPv4 address (and no other kind of address)."""
+
+    def __init__(self):
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        for _ in range(20):
+            self.address = "127.53.%d.%d" % (random.randrange(1, 255), random.randrange(1, 255))
+            try:
+                self.sock.bind((self.address, 53))
+                break
+            except OSError:
+                continue
+        else:
+            raise OSError("no loopback address with a free port 53")
+        self.sock.settimeout(0.1)
+        self.queries = []
+        self.released = threading.Event()
+        self.closing = threading.Event()
+        self.thread = threading.Thread(target=self._serve, daemon=True)
+        self.thread.start()
+
+    def _serve(self):
+        held = []
+        while not self.closing.is_set():
+            try:
+                query, client = self.sock.recvfrom(512)
+                self.queries.append(query)
+                held.append((query, client))
+            except socket.timeout:
+                pass
+            if self.released.is_set():
+                for query, client in held:
+                    self.sock.sendto(self._answer(query), client)
+                held = []
+
+    @staticmethod
+    def _answer(query):
+        end = 12
+        while query[end]:
+            end += 1 + query[end]
+        question = query[12:end + 5]
+        is_a = question[-4:-2] == b"\0\1"
+        header = query[:2] + struct.pack(">HHHHH", 0x8180, 1, 1 if is_a else 0, 0, 0)
+        record = struct.pack(">HHHIH", 0xC00C, 1, 1, 60, 4) + socket.inet_aton("127.0.0.1") if is_a else b""
+        return header + question + record
+
+    def close(self):
+        self.closing.set()
+        self.thread.join(5)
+        self.sock.close()
+
+
+def host_window(driver):
+    """The news host's own window, found by its class: asking for a title needs an answering window."""
+    for item in driver.ok("list"):
+        hwnd, window_class, _ = item.split(":")
+        if window_class == "NewsHostWindow".encode().hex():
+            return hwnd
+    return None
+
+
+def test_a_host_name_being_looked_up_keeps_the_host_window_answering(driver, host, news_port, tmp_path):
+    # The host runs with a name server of the test's own (its /etc/resolv.conf in a mount namespace).
+    if subprocess.run(["unshare", "-m", "true"], capture_output=True).returncode != 0:
+        pytest.skip("a mount namespace of its own needs root")
+    try:
+        resolver = HeldResolver()
+    except OSError as error:
+        pytest.skip(f"no name server of the test's own: {error}")
+    try:
+        resolv = tmp_path / "resolv.conf"
+        resolv.write_text(f"nameserver {resolver.address}\noptions timeout:30 attempts:1\n")
+        driver.set_value(NEWS_KEY, "Adres IP serwera", REG_SZ, sz("wiadomosci.example.test"))
+        driver.set_value(NEWS_KEY, "Port serwera", REG_DWORD, dword(news_port))
+        wrapper = ["unshare", "-m", "sh", "-c", 'mount --bind "$0" /etc/resolv.conf && exec "$@"', str(resolv)]
+        h = host("load", "init", "unload", wrapper=wrapper)
+        wait_for(lambda: resolver.queries, 30, "the library to ask for the server's address")
+        window = wait_for(lambda: host_window(driver), 10, "the host's window")
+        # While the name server holds the answer, the host's window answers what is sent to it.
+        assert driver.ok("text", window) == ["Host biblioteki MorvekNews".encode("cp1250").hex()]
+        assert h.answers() == ["load ok"]
+        resolver.released.set()
+        # The answer is used: the server at that address is read and its messages stored.
+        assert h.answer(2) == "init 0"
+        assert h.answer(3) == "unload ok"
+        assert driver.registry(NEWS_KEY)["Ilość wiadomości"] == (REG_DWORD, dword(3))
+    finally:
+        resolver.close()
 
 
 def test_without_windows_sockets_the_library_does_not_load(host):

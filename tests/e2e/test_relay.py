@@ -220,7 +220,7 @@ def test_without_a_com_port_listen_and_stop_do_not_hang(start_bridge, driver):
         client.sendall(b"nobody carries this")
         wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="client accepted")
         stop(driver, bridge)
-    assert driver.enabled(bridge.hwnd, SPEED)
+    wait_for(lambda: driver.enabled(bridge.hwnd, SPEED), what="speed list free")
 
 
 def test_stop_while_a_client_keeps_sending(running, exchange, driver):

@@ -32,7 +32,8 @@ def test_file_entries_for_a_client_the_exchange_and_a_speed_record(start_bridge,
     bridge = start_bridge()
     log = os.path.join(str(tmp_path), "ruch.txt")
     listen(driver, bridge, config_port)
-    assert not driver.enabled(bridge.hwnd, LOG_FILE_NAME)
+    # The log file opens after the listening look: its lock is a later step than "&Stop".
+    wait_for(lambda: not driver.enabled(bridge.hwnd, LOG_FILE_NAME), what="file name locked")
     with connect(data_port) as client:
         client.sendall(b"AT")
         exchange.wait_received(2)
@@ -105,9 +106,9 @@ def test_listen_stop_listen_keeps_only_the_second_period(start_bridge, driver, e
         client.sendall(b"first")
         wait_log(log, b"\nTCP(%d):first" % data_port)
     stop(driver, bridge)
-    assert driver.enabled(bridge.hwnd, LOG_FILE_NAME)
+    wait_for(lambda: driver.enabled(bridge.hwnd, LOG_FILE_NAME), what="file name free again")
     listen(driver, bridge)
-    assert read_log(log) == b""
+    wait_log(log, b"")
     with connect(data_port) as client:
         client.sendall(b"second")
         wait_log(log, b"\nTCP(%d):second" % data_port)
@@ -154,7 +155,8 @@ def test_a_log_file_that_cannot_be_created(start_bridge, driver, exchange, tmp_p
     stop(driver, bridge)
     driver.set_text(bridge.hwnd, LOG_FILE_NAME, "dobry.txt")
     listen(driver, bridge)
-    assert not driver.enabled(bridge.hwnd, SPEED)
+    # The COM port opens last, after the listening look.
+    wait_for(lambda: not driver.enabled(bridge.hwnd, SPEED), what="serial parameters locked")
     with connect(data_port) as client:
         client.sendall(b"AT")
         wait_log(os.path.join(str(tmp_path), "dobry.txt"), b"\nTCP(%d):AT" % data_port)

@@ -9,7 +9,7 @@
 
 namespace {
 // The news server of the test run serves one mode per port, counted from NEWS_SERVER_PORT.
-enum Mode { SERVE, CLOSE, SILENT, DRIP, BIG, ZEROS, REFUSED };
+enum Mode { SERVE, CLOSE, SILENT, DRIP, BIG, ZEROS, TRICKLE, REFUSED };
 
 int PortFor(Mode mode)
 {
@@ -93,6 +93,16 @@ TEST_F(NewsFetchTest, AServerThatClosesOrRefusesLeavesTheListAsItWas)
     // Neither waits for a 10-second time-out: a close and three refusals end at once.
     EXPECT_LT(closing, 9.0);
     EXPECT_LT(refused, 9.0);
+}
+
+TEST_F(NewsFetchTest, AServerThatTricklesFailsTheFetchAtItsOverallLimit)
+{
+    // One byte every 9 s never lets the 10 s of silence pass; the fetch's own limit ends it.
+    manager.ApplyReply("4&&stored\n", 0);
+    const double seconds = FetchFrom(TRICKLE);
+    EXPECT_LE(seconds, CNewsConnection::FETCH_LIMIT_MS / 1000.0 + 1.0);
+    ASSERT_EQ(manager.GetCount(), 1u);
+    EXPECT_EQ(manager.GetAt(0).text, "stored");
 }
 
 TEST_F(NewsFetchTest, ASilentServerIsGivenItsTwoTimeOuts)

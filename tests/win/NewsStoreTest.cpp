@@ -54,11 +54,12 @@ TEST_F(NewsStoreTest, SavedMessagesComeBackAndASecondLoadAddsNoDuplicates)
     EXPECT_EQ(manager.highestShown, 5);
 }
 
-TEST_F(NewsStoreTest, AMessageWithAMissingValueIsSkipped)
+TEST_F(NewsStoreTest, AMessageWithAMissingValueIsSkippedAndACorruptCountReadsWhatIsThere)
 {
-    const int three = 3, zero = 0, one = 1, two = 2;
+    // A count far above the messages stored: only the subkeys that are there are read.
+    const int corrupt = 0x7FFFFFFF, zero = 0, one = 1, two = 2;
     const std::int64_t epoch = 0;
-    SetRaw("Ilość wiadomości", REG_DWORD, &three, 4);
+    SetRaw("Ilość wiadomości", REG_DWORD, &corrupt, 4);
     for (const char* subkey : {"0", "1", "2"}) {
         const int* number = subkey[0] == '0' ? &zero : subkey[0] == '1' ? &one : &two;
         SetRaw("Indeks wiadomości", REG_DWORD, number, 4, subkey);
