@@ -11,10 +11,12 @@
 #include "ListenCheck.h"
 #include "SerialEncodings.h"
 #include "TrafficLogFormat.h"
+#include "version.h"
 
 namespace {
 constexpr const char* NO_CONNECTION_TEXT = "(brak połączenia)";
 constexpr int LISTEN_BACKLOG = 5;
+constexpr UINT MODEM_POLL_MS = 100;  // how soon a com-port client hears of a modem line's change
 // A closing client's bytes are read to their end; beyond what was queued at its close, this
 // much more is read before a client that goes on sending is reset.
 constexpr std::size_t DRAIN_MARGIN = 64 * 1024;
@@ -69,6 +71,15 @@ std::optional<BridgeEngine::StartFailure> BridgeEngine::StartListeners()
             dataListener.Close();
             return StartFailure{options.configPort,
                                 ListenCheck::ListenerFailureMessage(options.configPort, options.listenAddress, error)};
+        }
+    }
+    if (options.rfc2217Port != 0) {
+        if (const int error = StartListener(comPortListener, options.rfc2217Port, options.listenAddress,
+                                            ROLE_COM_PORT_LISTENER, *this)) {
+            dataListener.Close();
+            configListener.Close();
+            return StartFailure{options.rfc2217Port,
+                                ListenCheck::ListenerFailureMessage(options.rfc2217Port, options.listenAddress, error)};
         }
     }
     return std::nullopt;
@@ -132,8 +143,9 @@ void BridgeEngine::Shutdown()
     clientChunk.Discard();
     log.CloseFile();
     log.CloseReceiver();
-    dataConnection.Disconnect();
+    DropClient(dataConnection);
     dataListener.Close();
+    comPortListener.Close();
     Trace(ConnectionTraceFormat::Stop());
     trace.Close();
 }
@@ -155,7 +167,9 @@ void BridgeEngine::OpenSerialPort(int portNumber)
 
 void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
 {
-    const bool data = listener.role == ROLE_DATA_LISTENER;
+    // The raw data port and the com-port port lead to the one data client.
+    const bool comPort = listener.role == ROLE_COM_PORT_LISTENER;
+    const bool data = listener.role == ROLE_DATA_LISTENER || comPort;
     if (!data && listener.role != ROLE_CFG_LISTENER)
         return;
     CBridgeSocket& connection = data ? dataConnection : configConnection;
@@ -195,7 +209,12 @@ void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
     connection.peerPort = port;
     Trace(ConnectionTraceFormat::Accepted(channel, address, port));
     if (data) {
-        line.SetClient(connection.m_hSocket);
+        ++clientNumber;
+        line.SetClient(connection.m_hSocket, comPort);
+        if (comPort) {
+            comPortSession = std::make_unique<Rfc2217Session>("Vextor " SUITE_VERSION_TEXT);
+            line.SendToClient(comPortSession->Opening());
+        }
         view.ShowStatus(Ipv4Text::Format(address));
     }
 }
@@ -225,8 +244,13 @@ void BridgeEngine::OnSocketSend(CBridgeSocket& socket)
 void BridgeEngine::DropClient(CBridgeSocket& socket, bool reset)
 {
     // The line lets go of the socket before it closes, so that no send can reach it afterwards.
-    if (socket.role == ROLE_DATA_CONNECTION)
+    if (socket.role == ROLE_DATA_CONNECTION) {
         line.SetClient(INVALID_SOCKET);
+        if (comPortSession && messageWindow)
+            ::KillTimer(messageWindow, MODEM_TIMER);
+        comPortSession.reset();
+        forTheLine.clear();  // what a com-port client sent beyond the chunk on its way goes with it
+    }
     socket.Disconnect(reset);
     // The data client's bytes already received still go to the line; an unfinished record
     // of a configuration client would shift every record of the next one.
@@ -282,12 +306,12 @@ void BridgeEngine::OnSocketReceive(CBridgeSocket& socket)
 
 void BridgeEngine::ReceiveData()
 {
-    // The client's bytes are taken only when a serial worker is there to carry them and the
-    // previous chunk has left; until then they stay in TCP, which holds the client back, and
-    // the receive is retried when the worker frees the way.
+    // The client's bytes are taken only when a serial worker is there to carry them and what
+    // came before has left; until then they stay in TCP, which holds the client back, and the
+    // receive is retried when the worker frees the way.
     if (!dataConnection.connected)
         return;
-    if (!line.Running() || !clientChunk.IsFree()) {
+    if (!line.Running() || !PassToLine() || !LineFree()) {
         dataConnection.receiveWaiting = true;
         return;
     }
@@ -296,14 +320,107 @@ void BridgeEngine::ReceiveData()
     const int received = dataConnection.Receive(chunk, sizeof chunk);
     if (Drained(dataConnection, received) || received <= 0)
         return;  // a receive that got nothing changes nothing and logs nothing
+    if (comPortSession)
+        TakeFromComPortClient(chunk, static_cast<std::size_t>(received));
+    else
+        OfferToLine(chunk, static_cast<std::size_t>(received));
+    // No more receive notifications come after a close: the drain goes on as the line frees the way.
+    dataConnection.receiveWaiting = dataConnection.closing || !forTheLine.empty();
+    if (dataConnection.receiveWaiting)
+        line.WantResume();
+}
+
+void BridgeEngine::OfferToLine(const std::uint8_t* bytes, std::size_t length)
+{
     // The entry is in the file before the line can carry the bytes, so that the exchange's
     // answer is never logged ahead of the request that caused it.
-    log.Write(TrafficLogFormat::ClientPrefix(options.listenPort), chunk, static_cast<std::size_t>(received));
-    clientChunk.Offer(chunk, static_cast<std::size_t>(received));
+    const int port = comPortSession ? options.rfc2217Port : options.listenPort;
+    log.Write(TrafficLogFormat::ClientPrefix(port), bytes, length);
+    clientChunk.Offer(bytes, length);
     if (options.logToTcp)
-        log.CopyToReceiver(chunk, received);
-    // No more receive notifications come after a close: the drain goes on as the line frees the way.
-    dataConnection.receiveWaiting = dataConnection.closing;
+        log.CopyToReceiver(bytes, static_cast<int>(length));
+}
+
+void BridgeEngine::TakeFromComPortClient(const std::uint8_t* bytes, std::size_t length)
+{
+    Rfc2217Session::Output out;
+    comPortSession->Feed(bytes, length, out);
+    if (!out.client.empty())
+        line.SendToClient(out.client);
+    if (out.comPortAgreed) {
+        SendModemState();
+        ::SetTimer(messageWindow, MODEM_TIMER, MODEM_POLL_MS, nullptr);
+    }
+    std::size_t taken = 0;
+    for (const Rfc2217Command& command : out.commands) {
+        if (command.lineOffset > taken)
+            forTheLine.push_back({out.line.substr(taken, command.lineOffset - taken), false, {}});
+        taken = command.lineOffset;
+        forTheLine.push_back({std::string(), true, command});
+    }
+    if (taken < out.line.size())
+        forTheLine.push_back({out.line.substr(taken), false, {}});
+    PassToLine();
+}
+
+bool BridgeEngine::LineFree()
+{
+    // The worker says when the chunk has left only to a receive that waits for it, so that a
+    // client whose every chunk finds the way free never wakes this thread twice. Asked before the
+    // second look: a chunk released in between still brings the message, harmlessly.
+    if (clientChunk.IsFree())
+        return true;
+    line.WantResume();
+    return clientChunk.IsFree();
+}
+
+bool BridgeEngine::PassToLine()
+{
+    // In the order the client sent them: data a chunk at a time, and a command once the data
+    // before it is on the line. True when nothing waits any more.
+    while (!forTheLine.empty()) {
+        ForTheLine& next = forTheLine.front();
+        if (!LineFree())
+            return false;
+        if (next.isCommand) {
+            const std::uint8_t code = next.command.code;
+            if (code == Rfc2217Command::FLOWCONTROL_SUSPEND || code == Rfc2217Command::FLOWCONTROL_RESUME) {
+                line.SuspendClientOutput(code == Rfc2217Command::FLOWCONTROL_SUSPEND);
+            } else {
+                LineCommand change{LineCommand::Kind::COM_PORT, clientNumber, dataConnection.peerAddress,
+                                   dataConnection.peerPort, next.command};
+                if (!line.Queue(change))
+                    return false;  // the line's queue is full: on with it when a result comes
+            }
+            forTheLine.pop_front();
+            continue;
+        }
+        const std::size_t length = std::min<std::size_t>(next.data.size(), ClientChunk::MAX_CHUNK);
+        OfferToLine(reinterpret_cast<const std::uint8_t*>(next.data.data()), length);
+        next.data.erase(0, length);
+        if (next.data.empty())
+            forTheLine.pop_front();
+    }
+    return true;
+}
+
+void BridgeEngine::SendModemState()
+{
+    if (!comPortSession)
+        return;
+    // A line that cannot tell its modem lines (a pseudo-terminal, say) has none that are on.
+    DWORD lines = 0;
+    if (!line.ModemStatus(lines))
+        lines = 0;
+    const std::string notification = comPortSession->ModemState(static_cast<std::uint8_t>(lines & 0xF0));
+    if (!notification.empty())
+        line.SendToClient(notification);
+}
+
+void BridgeEngine::OnTimer(UINT_PTR id)
+{
+    if (id == MODEM_TIMER)
+        SendModemState();
 }
 
 void BridgeEngine::ReceiveConfig()
@@ -341,7 +458,7 @@ void BridgeEngine::QueueRecords()
         if (record->code == ConfigRecord::CFG_SPEED) {
             log.Write(TrafficLogFormat::SpeedRequest(options.configPort, record->value));
             line.Queue(LineCommand{LineCommand::Kind::SET_SPEED, record->value, configConnection.peerAddress,
-                                   configConnection.peerPort});
+                                   configConnection.peerPort, {}});
         } else {
             log.Write(TrafficLogFormat::UnknownRecord(options.configPort, record->code));
         }
@@ -352,14 +469,30 @@ LRESULT BridgeEngine::OnLineResult()
 {
     for (const LineResult& result : line.TakeResults())
         ShowLineResult(result);
-    // Records that waited for room in the line's queue go on.
+    // Records and com-port commands that waited for room in the line's queue go on.
     if (configConnection.connected)
         configConnection.receiveWaiting ? ReceiveConfig() : QueueRecords();
+    OnResumeReceive();
     return 0;
 }
 
 void BridgeEngine::ShowLineResult(const LineResult& result)
 {
+    if (result.command.kind == LineCommand::Kind::COM_PORT) {
+        // The answer goes to the client that asked, if it is still there; the panel follows the line.
+        const Rfc2217Command& asked = result.command.comPort;
+        if (comPortSession && result.command.value == clientNumber)
+            line.SendToClient(Rfc2217Session::Reply(asked, result.valueInForce));
+        if (asked.value != 0 && result.outcome != LineResult::Outcome::STATE_UNREADABLE) {
+            if (asked.code == Rfc2217Command::SET_BAUDRATE)
+                view.ShowSpeed(SerialEncodings::SpeedIndexOf(static_cast<int>(result.baudRate)));
+            else if (asked.code == Rfc2217Command::SET_PARITY)
+                view.ShowParity(SerialEncodings::ParityIndexOf(result.parity));
+            else if (asked.code == Rfc2217Command::SET_STOPSIZE)
+                view.ShowStopBits(SerialEncodings::StopBitsIndexOf(result.stopBits));
+        }
+        return;
+    }
     const std::uint32_t rate = result.command.value;
     switch (result.outcome) {
     case LineResult::Outcome::STATE_UNREADABLE:

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "ConnectionTrace.h"
 #include "ConnectionTraceFormat.h"
 #include "IBridgeView.h"
+#include "Rfc2217Session.h"
 #include "SerialLine.h"
 #include "TrafficLog.h"
 
@@ -51,6 +53,9 @@ public:
     LRESULT OnLineResult();
     // WM_LOG_FAILURE: the log file or the trace failed, perhaps on the serial worker.
     LRESULT OnLogFailure();
+    // WM_TIMER of the window: the engine's own timers have ids from here on.
+    static constexpr UINT_PTR MODEM_TIMER = 0x2217;
+    void OnTimer(UINT_PTR id);
 
 private:
     void OnSocketAccept(CBridgeSocket& listener) override;
@@ -63,6 +68,11 @@ private:
     void ReportLater(const std::string& text);
     void Trace(const std::string& event) { trace.Write(event); }
     void ReceiveData();
+    void TakeFromComPortClient(const std::uint8_t* bytes, std::size_t length);
+    bool PassToLine();
+    bool LineFree();
+    void OfferToLine(const std::uint8_t* bytes, std::size_t length);
+    void SendModemState();
     void ReceiveConfig();
     bool Drained(CBridgeSocket& socket, int received);
     void EndConnection(CBridgeSocket& socket, bool reset = false);
@@ -81,7 +91,20 @@ private:
     CBridgeSocket dataConnection;
     CBridgeSocket configListener;
     CBridgeSocket configConnection;
+    CBridgeSocket comPortListener;
     ConfigRecordStream configRecords;
+
+    // The data client speaks the com-port protocol: its session, and what it sent that waits for
+    // the line, data and line commands in the order it sent them. A command goes to the line only
+    // once the data before it has been written.
+    struct ForTheLine {
+        std::string data;
+        bool isCommand = false;
+        Rfc2217Command command;
+    };
+    std::unique_ptr<Rfc2217Session> comPortSession;
+    std::deque<ForTheLine> forTheLine;
+    std::uint32_t clientNumber = 0;  // counts data clients, so that an answer finds only its own asker
     ClientAdmission admission;
 
     // Failures on any thread (the log file on the worker, say), handed to the window thread under their own lock.

@@ -2,7 +2,7 @@
 #pragma once
 #include "../framework/Afx.h"
 
-// Posted by the serial worker when the client's chunk has left and the next may be received.
+// Posted by the serial worker when the client's chunk has left and a receive waits for it.
 constexpr UINT WM_RESUME_RECEIVE = WM_APP + 2;
 // Posted by the serial worker when queued line changes were applied: their results wait in the line.
 constexpr UINT WM_LINE_RESULT = WM_APP + 3;

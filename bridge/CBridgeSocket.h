@@ -13,6 +13,8 @@ enum : int {
     ROLE_CFG_CONNECTION = 3,
     // The link to the log receiver only sends; what the receiver sends back is read and dropped.
     ROLE_LOG_LINK = 4,
+    // Com-port clients (the telnet protocol) are data clients too: one of either kind at a time.
+    ROLE_COM_PORT_LISTENER = 5,
 };
 
 class CBridgeSocket : public CAsyncSocket {

@@ -329,6 +329,16 @@ void CControlPanelDlg::ShowSpeed(int speedIndex)
     SetComboSel(IDC_SPEED, speedIndex);
 }
 
+void CControlPanelDlg::ShowParity(int parityIndex)
+{
+    SetComboSel(IDC_PARITY, parityIndex);
+}
+
+void CControlPanelDlg::ShowStopBits(int stopBitsIndex)
+{
+    SetComboSel(IDC_STOP_BITS, stopBitsIndex);
+}
+
 void CControlPanelDlg::ShowIdleLook() const
 {
     SetDlgItemText(IDC_LISTEN, LISTEN_TEXT);
@@ -343,6 +353,8 @@ void CControlPanelDlg::OnTimer(UINT_PTR id)
     if (id == LISTEN_LOCK_TIMER) {
         EnableDlgItem(IDC_LISTEN, true);
         KillTimer(LISTEN_LOCK_TIMER);
+    } else {
+        engine.OnTimer(id);
     }
 }
 

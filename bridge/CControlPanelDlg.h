@@ -73,6 +73,8 @@ private:
     // What the engine shows through the panel.
     void ShowStatus(const std::string& text) override;
     void ShowSpeed(int speedIndex) override;
+    void ShowParity(int parityIndex) override;
+    void ShowStopBits(int stopBitsIndex) override;
     void Lock(ControlGroup group) override;
     void ShowError(const std::string& text) override { AfxMessageBox(text, MB_OK); }
     void ShowErrorLater(const std::string& text) override;

@@ -15,6 +15,9 @@ public:
     virtual void ShowStatus(const std::string& text) = 0;
     // A speed record moved the line: the speed list shows this position.
     virtual void ShowSpeed(int speedIndex) = 0;
+    // A com-port client moved the line: the parity and stop-bit lists show these positions.
+    virtual void ShowParity(int parityIndex) = 0;
+    virtual void ShowStopBits(int stopBitsIndex) = 0;
     virtual void Lock(ControlGroup group) = 0;
     // A failure the user must see (a COM port that cannot be opened or set); returns when seen.
     virtual void ShowError(const std::string& text) = 0;

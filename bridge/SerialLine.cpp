@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "../framework/CWinThread.h"
 #include "BridgeMessages.h"
+#include "Rfc2217Session.h"
 #include "SerialEncodings.h"
 
 namespace {
@@ -105,6 +107,9 @@ void SerialLine::Start(HWND window)
     output.Clear();
     outputGeneration = clientGeneration;
     sendBlocked = false;
+    dtrOn = true;  // as Configure set them
+    rtsOn = false;
+    breakOn = false;
     // The thread starts suspended so that its handle is ours before it can run; we keep our own
     // copy of it, because the framework closes its copy when the thread ends.
     CWinThread* thread = AfxBeginThread(WorkerProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
@@ -137,14 +142,37 @@ void SerialLine::Stop()
     port.Close();
 }
 
-void SerialLine::SetClient(SOCKET socket)
+void SerialLine::SetClient(SOCKET socket, bool comPortClient)
 {
     {
         std::lock_guard guard(clientLock);
         clientSocket = socket;
+        protocolOut.clear();
+        protocolWaiting = false;
+        outputSuspended = false;
+        escapeOutput = comPortClient;
         ++clientGeneration;
     }
     // A worker that waits for the previous client's socket to take more waits no longer.
+    command.SetEvent();
+}
+
+void SerialLine::SendToClient(const std::string& bytes)
+{
+    {
+        std::lock_guard guard(clientLock);
+        protocolOut += bytes;
+        protocolWaiting = true;
+    }
+    command.SetEvent();
+}
+
+void SerialLine::SuspendClientOutput(bool suspend)
+{
+    {
+        std::lock_guard guard(clientLock);
+        outputSuspended = suspend;
+    }
     command.SetEvent();
 }
 
@@ -191,8 +219,9 @@ void SerialLine::RunWorker()
             ApplyCommands();
             continue;
         }
-        // A full output stops the reading: the driver's queue, then the exchange's flow control, hold the rest.
-        if (reading == Read::IDLE && !readBroken && !changes && output.Room() >= sizeof readBuffer)
+        // A full output stops the reading: the driver's queue, then the exchange's flow control,
+        // hold the rest. There is room for a whole read even when every byte of it is doubled.
+        if (reading == Read::IDLE && !readBroken && !changes && output.Room() >= 2 * sizeof readBuffer)
             readBroken = !PostRead();
         if (!writing && !changes && !chunk.IsFree())
             StartWrite();
@@ -236,8 +265,9 @@ void SerialLine::RunWorker()
         } else if (woken == WAIT_OBJECT_0 + writableSlot) {
             SendWaiting();
         } else if (woken == WAIT_OBJECT_0) {
-            // The client may have changed: the old one's output goes, the new one's may be sent.
-            if (sendBlocked || clientGeneration != outputGeneration)
+            // The client may have changed (the old one's output goes), may be sent more, or the
+            // com-port protocol has something to say.
+            if (sendBlocked || protocolWaiting || clientGeneration != outputGeneration)
                 SendWaiting();
         } else if (woken == WAIT_TIMEOUT) {
             readBroken = false;
@@ -315,11 +345,18 @@ void SerialLine::Relay(std::size_t count)
 {
     log.WriteExchange(readBuffer, count);
     // What waits belongs to the client that was there when it was read; a newcomer starts afresh.
-    if (clientGeneration != outputGeneration) {
+    const std::uint32_t generation = clientGeneration;
+    if (generation != outputGeneration) {
         output.Clear();
-        outputGeneration = clientGeneration;
+        outputGeneration = generation;
     }
-    output.Append(readBuffer, count);
+    if (escapeOutput) {
+        escaped.clear();
+        Rfc2217Session::AppendEscaped(escaped, readBuffer, count);
+        output.Append(reinterpret_cast<const std::uint8_t*>(escaped.data()), escaped.size());
+    } else {
+        output.Append(readBuffer, count);
+    }
     if (!sendBlocked)
         SendWaiting();
 }
@@ -335,6 +372,15 @@ void SerialLine::SendWaiting()
         if (clientSocket == INVALID_SOCKET)
             return;
     }
+    // The protocol's bytes join the output between two reads, never inside a doubled 0xFF; what
+    // does not fit waits for the client to take more.
+    if (!protocolOut.empty() && output.Room() >= protocolOut.size()) {
+        output.Append(reinterpret_cast<const std::uint8_t*>(protocolOut.data()), protocolOut.size());
+        protocolOut.clear();
+        protocolWaiting = false;
+    }
+    if (outputSuspended)
+        return;
     while (!output.Empty()) {
         const auto front = output.Front();
         const int sent = ::send(clientSocket, reinterpret_cast<const char*>(front.data()), static_cast<int>(front.size()), 0);
@@ -382,7 +428,9 @@ void SerialLine::EndWrite()
     // The whole chunk leaves, written or not, so that the client's next chunk can come.
     writing = false;
     chunk.Release();
-    ::PostMessageA(target, WM_RESUME_RECEIVE, 0, 0);
+    // Released first, then asked: a receive that parked after the release finds the chunk free.
+    if (resumeWanted.exchange(false))
+        ::PostMessageA(target, WM_RESUME_RECEIVE, 0, 0);
 }
 
 void SerialLine::CancelWrite()
@@ -414,18 +462,17 @@ void SerialLine::ApplyCommands()
 LineResult SerialLine::Apply(const LineCommand& change)
 {
     LineResult result{change, LineResult::Outcome::UNCHANGED};
+    DCB settings{};
+    settings.DCBlength = sizeof settings;
+    if (!::GetCommState(port.Get(), &settings)) {
+        result.outcome = LineResult::Outcome::STATE_UNREADABLE;
+        return result;
+    }
     switch (change.kind) {
     case LineCommand::Kind::SET_SPEED: {
-        DCB settings{};
-        settings.DCBlength = sizeof settings;
-        if (!::GetCommState(port.Get(), &settings)) {
-            result.outcome = LineResult::Outcome::STATE_UNREADABLE;
-        } else if (settings.BaudRate != change.value) {
+        if (settings.BaudRate != change.value) {
             settings.BaudRate = change.value;
-            const bool set = ::SetCommState(port.Get(), &settings) != FALSE;
-            result.outcome = set ? LineResult::Outcome::SET : LineResult::Outcome::REFUSED;
-            if (set)
-                lineRate = change.value;
+            result.outcome = ::SetCommState(port.Get(), &settings) ? LineResult::Outcome::SET : LineResult::Outcome::REFUSED;
         }
         // Whatever was on its way at the old rate is garbage at the new one.
         DWORD errors = 0;
@@ -433,6 +480,117 @@ LineResult SerialLine::Apply(const LineCommand& change)
         ::PurgeComm(port.Get(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
         break;
     }
+    case LineCommand::Kind::COM_PORT:
+        result.valueInForce = ApplyComPort(change.comPort, settings);
+        break;
+    }
+    // What the line has now, as the driver reports it: a setting it took without carrying it out
+    // (a parity a pseudo-terminal cannot do, say) is not shown as done.
+    if (::GetCommState(port.Get(), &settings)) {
+        lineRate = settings.BaudRate;
+        result.baudRate = settings.BaudRate;
+        result.parity = settings.Parity;
+        result.stopBits = settings.StopBits;
+        if (change.kind == LineCommand::Kind::COM_PORT && change.comPort.code != Rfc2217Command::SET_CONTROL &&
+            change.comPort.code != Rfc2217Command::PURGE_DATA)
+            result.valueInForce = change.comPort.code == Rfc2217Command::SET_BAUDRATE   ? settings.BaudRate
+                                  : change.comPort.code == Rfc2217Command::SET_DATASIZE ? settings.ByteSize
+                                  : change.comPort.code == Rfc2217Command::SET_PARITY
+                                      ? Rfc2217Command::ParityOfDcb(settings.Parity)
+                                      : Rfc2217Command::StopSizeOfDcb(settings.StopBits);
     }
     return result;
+}
+
+std::uint32_t SerialLine::ApplyComPort(const Rfc2217Command& request, DCB& settings)
+{
+    // A value of 0 only asks; a setting is tried, and the answer is read back from the line afterwards.
+    DCB wanted = settings;
+    switch (request.code) {
+    case Rfc2217Command::SET_BAUDRATE:
+        if (request.value != 0)
+            wanted.BaudRate = request.value;
+        break;
+    case Rfc2217Command::SET_DATASIZE:
+        if (request.value >= 5 && request.value <= 8)
+            wanted.ByteSize = static_cast<BYTE>(request.value);
+        break;
+    case Rfc2217Command::SET_PARITY:
+        if (const int parity = Rfc2217Command::DcbParity(request.value); parity >= 0) {
+            wanted.Parity = static_cast<BYTE>(parity);
+            wanted.fParity = parity != NOPARITY;
+        }
+        break;
+    case Rfc2217Command::SET_STOPSIZE:
+        if (const int stopBits = Rfc2217Command::DcbStopBits(request.value); stopBits >= 0)
+            wanted.StopBits = static_cast<BYTE>(stopBits);
+        break;
+    case Rfc2217Command::SET_CONTROL:
+        return ApplyControl(static_cast<std::uint8_t>(request.value), settings);
+    case Rfc2217Command::PURGE_DATA: {
+        const DWORD queues = (request.value & 1 ? PURGE_RXCLEAR : 0) | (request.value & 2 ? PURGE_TXCLEAR : 0);
+        ::PurgeComm(port.Get(), queues);
+        return request.value;
+    }
+    default:
+        return 0;
+    }
+    if (std::memcmp(&wanted, &settings, sizeof settings) != 0)
+        ::SetCommState(port.Get(), &wanted);
+    return 0;  // read back by the caller
+}
+
+std::uint32_t SerialLine::ApplyControl(std::uint8_t code, DCB& settings)
+{
+    using C = Rfc2217Command;
+    DCB wanted = settings;
+    switch (code) {
+    case C::CONTROL_FLOW_NONE:
+    case C::CONTROL_INFLOW_NONE:
+        wanted.fOutX = wanted.fInX = 0;
+        wanted.fOutxCtsFlow = 0;
+        if (wanted.fRtsControl == RTS_CONTROL_HANDSHAKE)
+            wanted.fRtsControl = rtsOn ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+        break;
+    case C::CONTROL_FLOW_XONXOFF:
+    case C::CONTROL_INFLOW_XONXOFF:
+        wanted.fOutX = wanted.fInX = 1;
+        break;
+    case C::CONTROL_FLOW_HARDWARE:
+    case C::CONTROL_INFLOW_HARDWARE:
+        wanted.fOutxCtsFlow = 1;
+        wanted.fRtsControl = RTS_CONTROL_HANDSHAKE;
+        break;
+    case C::CONTROL_BREAK_ON:
+    case C::CONTROL_BREAK_OFF:
+        if ((code == C::CONTROL_BREAK_ON ? ::SetCommBreak(port.Get()) : ::ClearCommBreak(port.Get())) != FALSE)
+            breakOn = code == C::CONTROL_BREAK_ON;
+        break;
+    case C::CONTROL_DTR_ON:
+    case C::CONTROL_DTR_OFF:
+        if (::EscapeCommFunction(port.Get(), code == C::CONTROL_DTR_ON ? SETDTR : CLRDTR))
+            dtrOn = code == C::CONTROL_DTR_ON;
+        break;
+    case C::CONTROL_RTS_ON:
+    case C::CONTROL_RTS_OFF:
+        if (::EscapeCommFunction(port.Get(), code == C::CONTROL_RTS_ON ? SETRTS : CLRRTS))
+            rtsOn = code == C::CONTROL_RTS_ON;
+        break;
+    default:
+        break;  // a query, or a flow control this line has no way to do
+    }
+    if (std::memcmp(&wanted, &settings, sizeof settings) != 0 && ::SetCommState(port.Get(), &wanted))
+        ::GetCommState(port.Get(), &settings);
+    // The answer is the group's setting in force.
+    if (code <= C::CONTROL_FLOW_HARDWARE || code == C::CONTROL_FLOW_DCD || code == C::CONTROL_FLOW_DSR)
+        return settings.fOutxCtsFlow ? C::CONTROL_FLOW_HARDWARE : settings.fOutX ? C::CONTROL_FLOW_XONXOFF : C::CONTROL_FLOW_NONE;
+    if (code <= C::CONTROL_BREAK_OFF)
+        return breakOn ? C::CONTROL_BREAK_ON : C::CONTROL_BREAK_OFF;
+    if (code <= C::CONTROL_DTR_OFF)
+        return dtrOn ? C::CONTROL_DTR_ON : C::CONTROL_DTR_OFF;
+    if (code <= C::CONTROL_RTS_OFF)
+        return rtsOn ? C::CONTROL_RTS_ON : C::CONTROL_RTS_OFF;
+    return settings.fRtsControl == RTS_CONTROL_HANDSHAKE ? C::CONTROL_INFLOW_HARDWARE
+           : settings.fInX                               ? C::CONTROL_INFLOW_XONXOFF
+                                                         : C::CONTROL_INFLOW_NONE;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "../framework/Afx.h"
@@ -46,11 +47,23 @@ public:
     bool Running() const { return worker.IsValid(); }
 
     // Window thread: the socket the exchange's bytes go to from now on (INVALID_SOCKET: none,
-    // they are read, logged and dropped). When it returns the worker no longer touches the
-    // previous socket, so that it may be closed; what its client had not taken is discarded.
-    void SetClient(SOCKET socket);
+    // they are read, logged and dropped); a com-port client gets them with every 0xFF doubled.
+    // When it returns the worker no longer touches the previous socket, so that it may be
+    // closed; what its client had not taken is discarded.
+    void SetClient(SOCKET socket, bool comPortClient = false);
     // Window thread: the client's socket takes bytes again (its FD_WRITE came).
     void ClientWritable() { writable.SetEvent(); }
+    // Window thread: bytes of the com-port protocol for the current client. They go out through
+    // the worker, in order with the exchange's bytes, so that nothing is ever sent in between.
+    void SendToClient(const std::string& bytes);
+    // Window thread: the current client asked to stop (or to resume) receiving the exchange's
+    // bytes; meanwhile they wait, and the line is read no further once the output is full.
+    void SuspendClientOutput(bool suspend);
+    // Window thread, while the line runs: the modem lines (MS_CTS_ON, ...); false when unreadable.
+    bool ModemStatus(DWORD& lines) const { return ::GetCommModemStatus(port.Get(), &lines) != FALSE; }
+
+    // Window thread: a receive waits for the client's chunk to leave; WM_RESUME_RECEIVE says when.
+    void WantResume() { resumeWanted = true; }
 
     // Window thread: queues a change; false (and nothing queued) while the queue is full.
     bool Queue(const LineCommand& command);
@@ -74,6 +87,8 @@ private:
     void CancelWrite();
     void ApplyCommands();
     LineResult Apply(const LineCommand& command);
+    std::uint32_t ApplyComPort(const Rfc2217Command& command, DCB& settings);
+    std::uint32_t ApplyControl(std::uint8_t code, DCB& settings);
     void ApplySettings(const SerialParameters& parameters);
 
     // Set before the worker starts, then read-only until it has stopped.
@@ -89,6 +104,7 @@ private:
 
     // Written by the window thread, read by the worker.
     std::atomic<bool> runFlag{false};
+    std::atomic<bool> resumeWanted{false};  // taken by the worker when the chunk leaves
     std::atomic<std::uint32_t> lineRate{0};  // bits per second, for how long a write may take
     CEvent command{false, false};            // a change was queued, the client changed, or the worker must stop
     CEvent writable{false, false};           // the client's socket takes bytes again
@@ -97,7 +113,13 @@ private:
     // while holding clientLock, so that no send ever reaches a socket that was closed since.
     std::mutex clientLock;
     SOCKET clientSocket = INVALID_SOCKET;
-    std::atomic<std::uint32_t> clientGeneration{0};  // changes with the client; read by the worker without the lock
+    std::string protocolOut;     // the com-port protocol's bytes, not yet in the output
+    bool outputSuspended = false;  // the client asked for no more of the exchange's bytes for now
+    // Change with the client; written under the lock, read by the worker without it too: the
+    // generation first, then the rest, so that a stale reading is always caught by the generation.
+    std::atomic<bool> escapeOutput{false};
+    std::atomic<bool> protocolWaiting{false};
+    std::atomic<std::uint32_t> clientGeneration{0};
 
     // Line changes in and their results out, each queue under commandLock.
     std::mutex commandLock;
@@ -117,6 +139,8 @@ private:
     bool writing = false;
     std::size_t writeOffset = 0;
     ByteRing output{OUTPUT_CAPACITY};
+    std::string escaped;  // a com-port client's copy of a read, every 0xFF doubled
+    bool dtrOn = true, rtsOn = false, breakOn = false;  // the modem lines as the line set them
     std::uint32_t outputGeneration = 0;  // the client the waiting output belongs to
     bool sendBlocked = false;            // the client's socket is full: wait for `writable`
 };

@@ -24,6 +24,8 @@ using Clock = std::chrono::steady_clock;
 struct FakeView : IBridgeView {
     void ShowStatus(const std::string& text) override { statuses.push_back(text); }
     void ShowSpeed(int speedIndex) override { speeds.push_back(speedIndex); }
+    void ShowParity(int) override {}
+    void ShowStopBits(int) override {}
     void Lock(ControlGroup group) override { locks.push_back(group); }
     void ShowError(const std::string& text) override
     {

@@ -1,0 +1,153 @@
+"""The com-port port: the real pyserial client drives the line through it, and a raw telnet client tests the corners."""
+import os
+import socket
+import termios
+
+import pytest
+import serial
+
+from conftest import free_port, store_settings
+from test_relay import listen, receive_exactly
+from wineenv import wait_for
+
+STATUS, SPEED, PARITY, STOP_BITS = 1038, 1018, 1021, 1023
+IAC, DONT, DO, WONT, WILL, SB, SE, NOP = 255, 254, 253, 252, 251, 250, 240, 241
+COM_PORT = 44
+
+
+@pytest.fixture(autouse=True)
+def empty_registry(driver):
+    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+
+
+@pytest.fixture
+def com_port(start_bridge, driver, exchange, request):
+    """A listening bridge with a com-port port; the exchange echoes."""
+    exchange.mode = "echo"
+    ports = {"data": free_port(), "config": free_port(), "com": free_port()}
+    store_settings(driver, comPort=1, baudRate=19200, listenPort=ports["data"], rfc2217Port=ports["com"],
+                   **getattr(request, "param", {}))
+    bridge = start_bridge()
+    listen(driver, bridge, ports["config"])
+    return bridge, ports
+
+
+def open_port(ports):
+    """pyserial raises RTS on opening; this machine's pseudo-terminals have no RTS to raise, and the
+    bridge answers with what is in force, which pyserial would take as a refusal. So RTS stays off."""
+    port = serial.serial_for_url(f"rfc2217://127.0.0.1:{ports['com']}", baudrate=9600, timeout=10, do_not_open=True)
+    port.rts = False
+    port.open()
+    return port
+
+
+def exchange_flags(exchange):
+    return termios.tcgetattr(exchange.master)[2]
+
+
+def read_exactly(port, count):
+    data = bytearray()
+    while len(data) < count:
+        chunk = port.read(count - len(data))
+        assert chunk, f"read {len(data)} of {count} bytes"
+        data += chunk
+    return bytes(data)
+
+
+def answered(action):
+    """A setting the line cannot carry out is answered with what is in force, which pyserial reports
+    as a rejected value; what must never happen is no answer at all."""
+    try:
+        action()
+        return "done"
+    except ValueError as rejected:
+        assert "rejected" in str(rejected)
+        return "rejected"
+
+
+def test_pyserial_sends_every_byte_and_drives_the_line(com_port, exchange, driver):
+    bridge, ports = com_port
+    with open_port(ports) as port:
+        assert exchange.speed() == 9600
+        everything = bytes(range(256)) + b"\xff" * 300
+        port.write(everything)
+        assert read_exactly(port, len(everything)) == everything
+        block = os.urandom(1 << 20)
+        port.write(block)
+        assert read_exactly(port, len(block)) == block
+
+        for rate, shown in ((115200, 12), (2400, 4)):
+            port.baudrate = rate
+            assert exchange.speed() == rate
+            wait_for(lambda: driver.selection(bridge.hwnd, SPEED) == shown, what=f"{rate} selected")
+        port.stopbits = serial.STOPBITS_TWO
+        assert exchange_flags(exchange) & termios.CSTOPB
+        wait_for(lambda: driver.selection(bridge.hwnd, STOP_BITS) == 2, what="two stop bits selected")
+        # This machine's pseudo-terminals carry neither: the answer says what the line has.
+        assert answered(lambda: setattr(port, "parity", serial.PARITY_EVEN)) == "rejected"
+    with open_port(ports) as port:
+        assert answered(lambda: setattr(port, "bytesize", serial.SEVENBITS)) == "rejected"
+        for value in (True, False):
+            answered(lambda: setattr(port, "dtr", value))
+            answered(lambda: setattr(port, "rts", value))
+        assert (port.cts, port.dsr, port.ri, port.cd) == (False, False, False, False)
+        answered(lambda: port.send_break(0.05))
+        port.reset_input_buffer()
+        port.reset_output_buffer()
+        port.write(b"after all that")
+        assert read_exactly(port, 14) == b"after all that"
+
+        # The maker's records still work beside a com-port client, and the panel follows them.
+        with socket.create_connection(("127.0.0.1", ports["config"]), timeout=10) as config:
+            config.sendall(bytes([3, 0, 0, 0, 0, 0x80, 0x25, 0, 0]))
+            wait_for(lambda: exchange.speed() == 9600, what="the record's speed")
+            wait_for(lambda: driver.selection(bridge.hwnd, SPEED) == 7, what="9600 selected")
+        port.write(b"still here")
+        assert read_exactly(port, 10) == b"still here"
+
+
+def test_a_newcomer_takes_over_by_the_rule(com_port, exchange, driver):
+    bridge, ports = com_port
+    first = open_port(ports)
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="the client shown")
+    with open_port(ports) as second:  # the default rule: the newcomer takes over
+        second.write(b"mine")
+        assert read_exactly(second, 4) == b"mine"
+        with socket.create_connection(("127.0.0.1", ports["data"]), timeout=10) as raw:  # either port takes over
+            raw.sendall(b"raw")
+            assert receive_exactly(raw, 3) == b"raw"
+            try:
+                assert second.read(1) == b"", "cut off"
+            except serial.SerialException:
+                pass  # cut off, and pyserial's reader saw it first
+    first.close()
+
+
+@pytest.mark.parametrize("com_port", [{"takeover": 1}], indirect=True)
+def test_a_newcomer_is_refused_under_rule_1(com_port, exchange):
+    bridge, ports = com_port
+    with open_port(ports) as first:
+        with pytest.raises((serial.SerialException, OSError)):
+            open_port(ports)
+        first.write(b"kept")
+        assert read_exactly(first, 4) == b"kept"
+
+
+def test_a_raw_telnet_client_at_the_corners(com_port, exchange):
+    bridge, ports = com_port
+    with socket.create_connection(("127.0.0.1", ports["com"]), timeout=10) as client:
+        # Settings before any negotiation, a NOP, an option nobody knows, and an IAC split across sends.
+        client.sendall(bytes([IAC, SB, COM_PORT, 1, 0, 0, 0x96, 0, IAC, SE, IAC, NOP, IAC, WILL, 99]))
+        exchange.take_received()
+        client.sendall(b"a" + bytes([IAC]))
+        client.sendall(bytes([IAC]) + b"b")
+        exchange.wait_received(3)
+        assert exchange.take_received() == b"a\xffb"
+        wait_for(lambda: exchange.speed() == 38400, what="the speed set before negotiation")
+        client.sendall(bytes([IAC, WILL, 99]))  # asked again: refused again, never a loop
+        exchange.send(b"\xff")
+        expected = [bytes([IAC, SB, COM_PORT, 101, 0, 0, 0x96, 0, IAC, SE]), bytes([IAC, DONT, 99]),
+                    bytes([IAC, IAC])]
+        got = bytearray()
+        wait_for(lambda: got.extend(client.recv(4096)) or all(e in got for e in expected), what="the answers")
+        assert got.count(bytes([IAC, DONT, 99])) == 1, "an unknown option is refused once"
