@@ -58,6 +58,8 @@ class Vextor:
         self.driver.ok("regset", hexed(key), hexed("Numer portu"), 4, dword(1))
         self.driver.ok("regset", hexed(key), hexed("Prędkość transmisji"), 4, dword(115200))
         self.driver.ok("regset", hexed(key), hexed("Portu IP nasłuchu"), 4, dword(port))
+        self.com_port = port + 100  # the RFC 2217 port, where the build has one
+        self.driver.ok("regset", hexed(key), hexed("rfc2217Port"), 4, dword(self.com_port))
         self.driver.ok("regset", hexed(key), hexed("Logowanie do pliku"), 4, dword(1))
         self.driver.ok("regset", hexed(key), hexed("Nazwa pliku logowania"), 1, hexed("bench.txt") + "00")
         self.log = os.path.join(self.workdir, "bench.txt")
@@ -229,6 +231,21 @@ def window_thread_calls(pid, exchange, client, seconds=5):
     return calls / (len(stream) / 16)
 
 
+def round_trips_of(client, round_trips):
+    """p50 and p99 of echoed messages of 1, 16 and 100 bytes (no 0xFF, which telnet would double), ms."""
+    figures = {}
+    for size in (1, 16, 100):
+        times = []
+        message = bytes((i * 7 + size) % 255 for i in range(size))
+        for _ in range(round_trips):
+            start = time.perf_counter()
+            client.sendall(message)
+            assert recv_exactly(client, size) == message, "echo corrupted"
+            times.append((time.perf_counter() - start) * 1000)
+        figures[size] = (statistics.median(times), percentile(times, 0.99))
+    return figures
+
+
 def measure(bridge_class, session, exchange, port, stream_seconds, round_trips):
     figures = {}
     bridge = bridge_class(session, exchange, port)
@@ -237,15 +254,8 @@ def measure(bridge_class, session, exchange, port, stream_seconds, round_trips):
         client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         exchange.mode = "echo"
         settle(client)
-        for size in (1, 16, 100):
-            times = []
-            message = bytes((i * 7 + size) & 0xFF for i in range(size))
-            for _ in range(round_trips):
-                start = time.perf_counter()
-                client.sendall(message)
-                assert recv_exactly(client, size) == message, "echo corrupted"
-                times.append((time.perf_counter() - start) * 1000)
-            figures[f"rtt{size}"] = (statistics.median(times), percentile(times, 0.99))
+        for size, figure in round_trips_of(client, round_trips).items():
+            figures[f"rtt{size}"] = figure
         exchange.mode = "sink"
         exchange.take_received()
 
@@ -288,6 +298,20 @@ def measure(bridge_class, session, exchange, port, stream_seconds, round_trips):
         after = [cpu_seconds(p) for p in pids]
         figures["idle_cpu"] = ((after[0] - before[0]) / idle * 100, (sum(after[1:]) - sum(before[1:])) / idle * 100)
         client.close()
+
+        if isinstance(bridge, Vextor):
+            # The same round trips through the RFC 2217 port (its client takes over the line).
+            try:
+                com = socket.create_connection(("127.0.0.1", bridge.com_port), timeout=5)
+            except OSError:
+                com = None  # a build without it
+            if com:
+                with com:
+                    com.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+                    exchange.mode = "echo"
+                    settle(com)  # the server's telnet offers are read and dropped here too
+                    rtt = round_trips_of(com, round_trips)
+                    figures["rtt_com"] = tuple(rtt[size][0] for size in (1, 16, 100))
     finally:
         bridge.close()
     return figures
@@ -296,27 +320,32 @@ def measure(bridge_class, session, exchange, port, stream_seconds, round_trips):
 EXPLANATION = """
 Reading the figures:
 
-- Round trip. Our serial worker waits on events: a 1-byte overlapped read that completes with the
-  exchange's first byte, the client's chunk being placed, a finished write, pause and stop. A byte
-  crosses at once in either direction; what is left is Wine's server and two thread hand-overs
-  (window thread to worker and back). The polling design it replaced read the line once per 5 ms
-  pass, so a message waited up to a pass each way (10-11 ms). ser2net's 100-byte figure is its own
-  character-timeout batching, not the line.
+- Round trip. The serial worker waits on events: a 1-byte overlapped read that completes with the
+  exchange's first byte, then one read of what the driver has queued behind it, which completes at
+  once; it sends what it read to the client itself. The client's bytes still come through the window
+  thread, which receives them and hands one chunk at a time to the worker. What is left is Wine's
+  server: about fifteen microseconds of ours and as much of the server's per call into it.
+  ser2net's 100-byte figure is its own character-timeout batching, not the line.
 - Throughput. One chunk of at most 1 020 client bytes is on its way to the port at a time (TCP holds
-  the client back meanwhile); the exchange's output is handed to the window thread in reads of what
-  is queued, up to the 2 000-byte exchange buffer.
+  the client back meanwhile); the exchange's output goes from the worker's reads straight to the
+  client, through a ring of up to 1 MiB that holds what a slow client has not taken yet.
 - Paced stream: the exchange writes 16 bytes every 1.39 ms; the delay is until a burst's last byte
   reached the client. "INCOMPLETE" would mark a loss; every block and the stream are compared byte
   for byte.
-- CPU in the stream. Every burst wakes the worker and the window thread once, and under Wine each
-  wake-up costs several calls into Wine's server and the context switches they bring (the kernel's
-  scheduler is most of the profile). At about 700 wake-ups a second that is a quarter of a core for
-  our process. The polling design woke 200 times a second whatever came, and so cost less in a stream
-  but an idle line cost it the same, and every byte waited for the next pass.
+- CPU in the stream. A burst wakes only the worker: its wait, the read of the queued bytes, the send
+  and the next 1-byte read are about ten calls into Wine's server, which is what an event-driven relay
+  costs under Wine (a one-thread test program doing just that measured 10 % of a core, the server as
+  much again). The builds that handed every burst to the window thread paid a second thread's
+  wake-up and its message on top.
+- Window thread: system calls per burst, counted with strace on the window thread alone during a
+  paced stream of its own (5 s). Every wake-up of a thread under Wine makes some, so 0 means the window
+  thread slept through the stream: the exchange's bytes never pass it, log or no log.
 - Idle CPU: with a client connected and nothing moving, the worker sleeps in the kernel until a byte,
   a chunk or a command comes.
 - The log's average exchange entry is counted over the paced stream only: an entry goes on while the
   exchange's bytes keep coming within 5 ms, nothing else is logged in between and it is under 100 bytes.
+- RFC 2217 port: the same round trips through the com-port port, whose client takes over the line
+  (messages without 0xFF, so the two ports carry the same bytes).
 """
 
 
@@ -359,8 +388,9 @@ def report(results, stream_seconds, round_trips, runs):
              "Our bridge logs to a file throughout.", "",
              "| bridge | RTT 1 B p50/p99 ms | RTT 16 B p50/p99 ms | RTT 100 B p50/p99 ms | client→exchange KiB/s "
              "| exchange→client KiB/s | paced stream: delay p50/p99 ms | CPU in the stream | idle CPU "
-             "| log: average exchange entry, bytes | window thread: system calls per burst |",
-             "|---|---|---|---|---|---|---|---|---|---|---|"]
+             "| log: average exchange entry, bytes | window thread: system calls per burst "
+             "| RFC 2217 port: RTT 1 / 16 / 100 B p50 ms |",
+             "|---|---|---|---|---|---|---|---|---|---|---|---|"]
     for name, f in results:
         rtt = " | ".join(f"{f[k][0]:.2f} / {f[k][1]:.2f}" for k in ("rtt1", "rtt16", "rtt100"))
         up = f"{f['up']:.0f}" + ("" if f["up_ok"] else " CORRUPT")
@@ -370,8 +400,9 @@ def report(results, stream_seconds, round_trips, runs):
         cpu = lambda pair: f"{pair[0]:.2f} / {pair[1]:.2f}" if ours else f"{pair[0]:.2f}"  # noqa: E731
         entry = f"{f['entry']:.1f}" if ours else "-"
         calls = f"{f['window_calls']:.2f}" if "window_calls" in f else "-"
+        com = " / ".join(f"{v:.2f}" for v in f["rtt_com"]) if "rtt_com" in f else "-"
         lines.append(f"| {name} | {rtt} | {up} | {down} | {delay} | {cpu(f['stream_cpu'])} | {cpu(f['idle_cpu'])} "
-                     f"| {entry} | {calls} |")
+                     f"| {entry} | {calls} | {com} |")
     return "\n".join(lines) + "\n" + EXPLANATION
 
 

@@ -25,16 +25,20 @@ void CBridgeSocket::OnClose(int)
         owner->OnSocketClose(*this);
 }
 
+void CBridgeSocket::CloseSocket(SOCKET handle, bool reset)
+{
+    if (handle == INVALID_SOCKET)
+        return;
+    if (reset) {
+        const linger abortive{1, 0};
+        ::setsockopt(handle, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof abortive);
+    }
+    ::closesocket(handle);
+}
+
 void CBridgeSocket::Disconnect(bool reset)
 {
-    SOCKET handle = Detach();
-    if (handle != INVALID_SOCKET) {
-        if (reset) {
-            const linger abortive{1, 0};
-            ::setsockopt(handle, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof abortive);
-        }
-        ::closesocket(handle);
-    }
+    CloseSocket(Detach(), reset);
     connected = false;
     receiveWaiting = false;
     closing = false;

@@ -30,6 +30,8 @@ public:
     // Closes the client's handle and forgets the client (a waiting receive included); a reset
     // drops what the client still sends and tells it so at once.
     void Disconnect(bool reset = false);
+    // Closes a handle no object owns; a reset drops what is on its way and tells the peer at once.
+    static void CloseSocket(SOCKET handle, bool reset);
 
     // Window thread only.
     int role = -1;

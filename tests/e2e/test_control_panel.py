@@ -42,8 +42,9 @@ def test_manual_parameters_and_model_preset(start_bridge, driver):
 
 
 def test_log_check_boxes_enable_their_fields(start_bridge, driver):
-    # Ports of their own: with the defaults the log link would reach the bridge's own data port.
-    store_settings(driver, listenPort=free_port(), logPort=free_port())
+    # Ports of their own (with the defaults the log link would reach the bridge's own data port), and no
+    # COM port, whose boxes are not what this test is about.
+    store_settings(driver, comPort=0, listenPort=free_port(), logPort=free_port())
     bridge = start_bridge()
     h = bridge.hwnd
     assert not driver.enabled(h, LOG_FILE_NAME) and not driver.enabled(h, LOG_ADDRESS)
@@ -95,7 +96,7 @@ def test_trailing_garbage_is_ignored_and_enter_ends_like_koniec(start_bridge, dr
 
 
 def test_two_clicks_within_half_a_second_act_once(start_bridge, driver):
-    store_settings(driver, listenPort=free_port())
+    store_settings(driver, comPort=0, listenPort=free_port())
     bridge = start_bridge()
     h = bridge.hwnd
     assert driver.ok("clicks", h, LISTEN, 2) == ["1"]
