@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <dbt.h>
+
 #include "../framework/CFileException.h"
 #include "BridgeMessages.h"
 #include "ClientAllowList.h"
+#include "ComPortList.h"
 #include "Ipv4Text.h"
 #include "ListenCheck.h"
 #include "SerialEncodings.h"
@@ -107,6 +110,8 @@ void BridgeEngine::OpenTrace()
 std::optional<BridgeEngine::StartFailure> BridgeEngine::Start(const BridgeOptions& startOptions)
 {
     options = startOptions;
+    lineLost = false;
+    clientStatus = NO_CONNECTION_TEXT;
     ClientAllowList allowed;
     ClientAllowList::Parse(options.allowedClients, allowed);  // checked before Listen: it parses
     admission = ClientAdmission(allowed, ClientAdmission::TakeoverFromSetting(options.takeover));
@@ -125,10 +130,8 @@ std::optional<BridgeEngine::StartFailure> BridgeEngine::Start(const BridgeOption
         log.OpenFile(options.logFileName);
         view.Lock(ControlGroup::LOG_FILE);
     }
-    if (options.com1)
-        OpenSerialPort(1);
-    if (options.com2)
-        OpenSerialPort(2);
+    if (options.comPort >= 1 && options.comPort <= ComPortList::MAX_PORT)
+        OpenSerialPort(options.comPort);
     return std::nullopt;
 }
 
@@ -144,6 +147,11 @@ void BridgeEngine::Stop()
 void BridgeEngine::Shutdown()
 {
     line.Stop();
+    if (lineLost) {
+        lineLost = false;
+        ::KillTimer(messageWindow, LINE_RETRY_TIMER);
+        view.ShowLineLost({});
+    }
     line.SetClient(INVALID_SOCKET);
     // Bytes still waiting for the line belong to a session that has ended: the next Listen,
     // perhaps hours later and on another port or speed, must not write them.
@@ -160,7 +168,9 @@ void BridgeEngine::Shutdown()
 void BridgeEngine::OpenSerialPort(int portNumber)
 {
     view.Lock(ControlGroup::SERIAL_PARAMETERS);
-    if (!line.Open(portNumber))
+    const bool opened = line.Open(portNumber);
+    const DWORD openError = line.OpenError();
+    if (!opened)
         view.ShowError("Handle Error COM1");
     if (!line.Configure(options.serial)) {
         char text[64];
@@ -168,8 +178,79 @@ void BridgeEngine::OpenSerialPort(int portNumber)
         view.ShowError(text);
     }
     line.Start(messageWindow);
+    // A port that is not there yet is waited for as one that went away: plugging it in is enough.
+    if (!opened)
+        LineGone(openError);
     // A client that sent while the boxes above were up is read now that a line can carry it.
     OnResumeReceive();
+}
+
+LRESULT BridgeEngine::OnLineLost(WPARAM error)
+{
+    // A notice from a line that has since been stopped or reopened is stale.
+    if (listening && line.Running() && line.Lost() && !lineLost)
+        LineGone(static_cast<DWORD>(error));
+    return 0;
+}
+
+void BridgeEngine::LineGone(DWORD error)
+{
+    lineLost = true;
+    line.CloseLostPort();
+    const std::string name = ComPortList::Name(line.PortNumber());
+    const std::string text = name + " odłączony";
+    view.ShowStatus(text);
+    view.ShowLineLost(text);
+    Trace(ConnectionTraceFormat::LineGone(name, error));
+    // The device-change notice reopens it at once; this is for the drivers and systems that send none.
+    ::SetTimer(messageWindow, LINE_RETRY_TIMER, LINE_RETRY_MS, nullptr);
+}
+
+void BridgeEngine::RetryLine()
+{
+    if (!lineLost || !line.Reopen(options.serial))
+        return;
+    lineLost = false;
+    ::KillTimer(messageWindow, LINE_RETRY_TIMER);
+    Trace(ConnectionTraceFormat::LineBack(ComPortList::Name(line.PortNumber()), line.Rate()));
+    view.ShowLineLost({});
+    view.ShowStatus(clientStatus);
+}
+
+bool BridgeEngine::OnTimer(UINT_PTR id)
+{
+    if (id == LINE_RETRY_TIMER)
+        RetryLine();
+    else if (id == MODEM_TIMER)
+        SendModemState();
+    else
+        return false;
+    return true;
+}
+
+void BridgeEngine::OnDeviceChange(WPARAM event)
+{
+    if (!listening || !line.Running())
+        return;
+    switch (event) {
+    case DBT_DEVICEARRIVAL:
+    case DBT_DEVNODES_CHANGED:
+        RetryLine();
+        break;
+    case DBT_DEVICEREMOVECOMPLETE:
+        if (!lineLost)
+            line.CheckPort();
+        break;
+    default:
+        break;
+    }
+}
+
+void BridgeEngine::ShowClient(const std::string& status)
+{
+    clientStatus = status;
+    if (!lineLost)
+        view.ShowStatus(status);
 }
 
 void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
@@ -222,7 +303,7 @@ void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
             comPortSession = std::make_unique<Rfc2217Session>("Vextor " SUITE_VERSION_TEXT);
             line.SendToClient(comPortSession->Opening());
         }
-        view.ShowStatus(Ipv4Text::Format(address));
+        ShowClient(Ipv4Text::Format(address));
     }
 }
 
@@ -271,7 +352,7 @@ void BridgeEngine::EndConnection(CBridgeSocket& socket, bool reset)
     DropClient(socket, reset);
     // The status is the data client's; the configuration channel leaves it alone.
     if (socket.role == ROLE_DATA_CONNECTION)
-        view.ShowStatus(NO_CONNECTION_TEXT);
+        ShowClient(NO_CONNECTION_TEXT);
 }
 
 bool BridgeEngine::Drained(CBridgeSocket& socket, int received)
@@ -422,12 +503,6 @@ void BridgeEngine::SendModemState()
     const std::string notification = comPortSession->ModemState(static_cast<std::uint8_t>(lines & 0xF0));
     if (!notification.empty())
         line.SendToClient(notification);
-}
-
-void BridgeEngine::OnTimer(UINT_PTR id)
-{
-    if (id == MODEM_TIMER)
-        SendModemState();
 }
 
 void BridgeEngine::ReceiveConfig()

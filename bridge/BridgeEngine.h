@@ -53,9 +53,15 @@ public:
     LRESULT OnLineResult();
     // WM_LOG_FAILURE: the log file or the trace failed, perhaps on the serial worker.
     LRESULT OnLogFailure();
-    // WM_TIMER of the window: the engine's own timers have ids from here on.
+    // WM_LINE_LOST: the COM port went away; wParam is the system's error.
+    LRESULT OnLineLost(WPARAM error);
+    // A timer of the window: true when it was the engine's (the lost port's retry, the com-port
+    // client's look at the modem lines).
+    bool OnTimer(UINT_PTR id);
     static constexpr UINT_PTR MODEM_TIMER = 0x2217;
-    void OnTimer(UINT_PTR id);
+    // WM_DEVICECHANGE's event: a device came (the lost port is tried at once) or went (the
+    // worker checks the port). Other events change nothing.
+    void OnDeviceChange(WPARAM event);
 
 private:
     void OnSocketAccept(CBridgeSocket& listener) override;
@@ -80,6 +86,9 @@ private:
     void QueueRecords();
     void DropPartialRecord();
     void OpenSerialPort(int portNumber);
+    void LineGone(DWORD error);
+    void RetryLine();
+    void ShowClient(const std::string& status);
     void ShowLineResult(const LineResult& result);
 
     // Window thread only.
@@ -106,6 +115,9 @@ private:
     std::deque<ForTheLine> forTheLine;
     std::uint32_t clientNumber = 0;  // counts data clients, so that an answer finds only its own asker
     ClientAdmission admission;
+    // While the COM port is gone the status says so; the client's text is shown again when it is back.
+    bool lineLost = false;
+    std::string clientStatus;
 
     // Failures on any thread (the log file on the worker, say), handed to the window thread under their own lock.
     std::mutex failureLock;

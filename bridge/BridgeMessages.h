@@ -10,3 +10,10 @@ constexpr UINT WM_LINE_RESULT = WM_APP + 3;
 constexpr UINT WM_LOG_FAILURE = WM_APP + 4;
 // Posted by the panel to itself: a failure waits to be shown in a box.
 constexpr UINT WM_SHOW_ERROR = WM_APP + 5;
+// Posted by the serial worker when the COM port failed as a removed device does; wParam: the
+// system's error. The worker has let go of the port.
+constexpr UINT WM_LINE_LOST = WM_APP + 8;
+
+// The window's timer that tries a lost COM port again, once a second, only while it is lost.
+constexpr UINT_PTR LINE_RETRY_TIMER = 19;
+constexpr UINT LINE_RETRY_MS = 1000;

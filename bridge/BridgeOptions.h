@@ -12,8 +12,7 @@ struct SerialParameters {
 struct BridgeOptions {
     int listenPort = 0;
     int configPort = 0;
-    bool com1 = false;
-    bool com2 = false;
+    int comPort = 0;  // 1 to 255: the COM port to open; 0: none
     SerialParameters serial;
     bool logToFile = false;
     std::string logFileName;

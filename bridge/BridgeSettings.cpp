@@ -1,6 +1,7 @@
 // The bridge's persistent settings, their registry names and defaults, and the panel conversions.
 #include "BridgeSettings.h"
 
+#include "ComPortList.h"
 #include "SerialEncodings.h"
 
 PanelValues BridgeSettings::ToPanel() const
@@ -8,6 +9,7 @@ PanelValues BridgeSettings::ToPanel() const
     PanelValues panel;
     panel.com1Selected = comPort == 1 ? 1 : 0;
     panel.com2Selected = comPort == 2 ? 1 : 0;
+    panel.otherComPort = comPort >= 3 && comPort <= ComPortList::MAX_PORT ? comPort : 0;
     panel.speedIndex = SerialEncodings::SpeedIndexOf(baudRate);
     panel.parityIndex = SerialEncodings::ParityIndexOf(parity);
     panel.stopBitsIndex = SerialEncodings::StopBitsIndexOf(stopBits);
@@ -22,7 +24,8 @@ PanelValues BridgeSettings::ToPanel() const
 
 void BridgeSettings::CopyFromPanel(const PanelValues& panel)
 {
-    comPort = panel.com1Selected ? 1 : panel.com2Selected ? 2 : 0;
+    const bool other = panel.otherComPort >= 3 && panel.otherComPort <= ComPortList::MAX_PORT;
+    comPort = panel.com1Selected ? 1 : panel.com2Selected ? 2 : other ? panel.otherComPort : 0;
     if (int baud = SerialEncodings::BaudAt(panel.speedIndex); baud >= 0)
         baudRate = baud;
     if (int code = SerialEncodings::ParityCodeAt(panel.parityIndex); code >= 0)

@@ -29,7 +29,7 @@ public:
     static constexpr const char* NAME_TRACE_FILE_NAME = "traceFileName";
     static constexpr const char* NAME_RFC2217_PORT = "rfc2217Port";
 
-    int comPort = 1;
+    int comPort = 1;  // 1 to 255: COM1 to COM255; any other value: none
     int baudRate = 56000;
     int parity = 0;
     int stopBits = 0;
@@ -47,7 +47,7 @@ public:
     int rfc2217Port = 0;         // 0: off
 
     // Values the panel cannot show (a rate outside the speed list, a parity code
-    // above 4, ...) come out as no selection.
+    // above 4, a port number outside 1 to 255, ...) come out as no selection.
     PanelValues ToPanel() const;
     // Back from the panel: a list without a selection keeps the stored value.
     void CopyFromPanel(const PanelValues& panel);

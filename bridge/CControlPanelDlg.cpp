@@ -4,6 +4,7 @@
 #include "../common/IntegerText.h"
 #include "../framework/CDataExchange.h"
 #include "../framework/CPaintDC.h"
+#include <dbt.h>
 #include "BridgeMessages.h"
 #include "CAboutDlg.h"
 #include "CAccessDlg.h"
@@ -11,6 +12,7 @@
 #include "ListenCheck.h"
 #include "LocalAddresses.h"
 #include "ModelPreset.h"
+#include "SerialPortScan.h"
 #include "SerialEncodings.h"
 #include "resource.h"
 
@@ -23,12 +25,17 @@ constexpr const char* STOP_TEXT = "&Stop";
 constexpr const char* TRAY_TIP = "Vextor";
 
 // Controls a running bridge keeps locked; the engine's steps lock more.
-constexpr int LOCKED_WHILE_LISTENING[] = {IDC_COM1,        IDC_COM2,        IDC_LOG_TO_TCP, IDC_LOG_TO_FILE, IDC_COM_GROUP,
-                                          IDC_LISTEN_PORT, IDC_CONFIG_PORT, IDC_MODEL,      IDC_MANUAL,      IDC_ACCESS};
-constexpr int FREED_WHEN_IDLE[] = {IDC_COM1,        IDC_COM2,         IDC_LOG_TO_TCP,   IDC_LOG_TO_FILE,
-                                   IDC_COM_GROUP,   IDC_LISTEN_PORT,  IDC_CONFIG_PORT,  IDC_SERIAL_GROUP,
-                                   IDC_SPEED_LABEL, IDC_PARITY_LABEL, IDC_STOP_BITS_LABEL, IDC_MANUAL,
-                                   IDC_ACCESS};
+constexpr int LOCKED_WHILE_LISTENING[] = {IDC_COM1,       IDC_COM2,        IDC_COM_OTHER,   IDC_LOG_TO_TCP,
+                                          IDC_LOG_TO_FILE, IDC_COM_GROUP,  IDC_LISTEN_PORT, IDC_CONFIG_PORT,
+                                          IDC_MODEL,       IDC_MANUAL,     IDC_ACCESS};
+constexpr int FREED_WHEN_IDLE[] = {IDC_COM1,         IDC_COM2,        IDC_COM_OTHER,    IDC_LOG_TO_TCP,
+                                   IDC_LOG_TO_FILE,  IDC_COM_GROUP,   IDC_LISTEN_PORT,  IDC_CONFIG_PORT,
+                                   IDC_SERIAL_GROUP, IDC_SPEED_LABEL, IDC_PARITY_LABEL, IDC_STOP_BITS_LABEL,
+                                   IDC_MANUAL,       IDC_ACCESS};
+// The list of other ports opens wider than its box, for the devices' long names.
+constexpr int COM_LIST_DROPPED_WIDTH = 180;  // dialog units
+// What the tray icon's tip says beside the program's name while the COM port is gone.
+constexpr const char* TRAY_TIP_SEPARATOR = ": ";
 }
 
 // Broadcast by the shell whenever it builds the taskbar afresh, as after a restart of Explorer.
@@ -38,6 +45,8 @@ static const UINT WM_SHOW_PANEL = CInstanceGuard::ShowPanelMessage();
 BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_BN_CLICKED(IDC_COM1, OnCom1Clicked)
     ON_BN_CLICKED(IDC_COM2, OnCom2Clicked)
+    ON_CBN_SELCHANGE(IDC_COM_OTHER, OnOtherPortChosen)
+    ON_CBN_DROPDOWN(IDC_COM_OTHER, FillComPorts)
     ON_BN_CLICKED(IDC_LOG_TO_FILE, OnLogToFileClicked)
     ON_BN_CLICKED(IDC_LOG_TO_TCP, OnLogToTcpClicked)
     ON_BN_CLICKED(IDC_MANUAL, OnManualClicked)
@@ -54,6 +63,8 @@ BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_MESSAGE(WM_RESUME_RECEIVE, OnResumeReceive)
     ON_MESSAGE(WM_LINE_RESULT, OnLineResult)
     ON_MESSAGE(WM_LOG_FAILURE, OnLogFailure)
+    ON_MESSAGE(WM_LINE_LOST, OnLineLost)
+    ON_MESSAGE(WM_DEVICECHANGE, OnDeviceChange)
     ON_MESSAGE(WM_SHOW_ERROR, OnShowError)
     ON_REGISTERED_MESSAGE(WM_TASKBAR_CREATED, OnTaskbarCreated)
     ON_REGISTERED_MESSAGE(WM_SHOW_PANEL, OnShowPanel)
@@ -105,6 +116,7 @@ BOOL CControlPanelDlg::OnInitDialog()
     const PanelValues panel = settings.ToPanel();
     com1Selected = panel.com1Selected;
     com2Selected = panel.com2Selected;
+    otherComPort = panel.otherComPort;
     listenPort = panel.listenPort;
     logPort = panel.logPort;
     logAddress = panel.logAddress;
@@ -116,6 +128,10 @@ BOOL CControlPanelDlg::OnInitDialog()
     SetComboSel(IDC_STOP_BITS, panel.stopBitsIndex);
 
     SendDlgItemMessage(IDC_SPEED, CB_SETEXTENDEDUI, TRUE);
+    RECT dropped{0, 0, COM_LIST_DROPPED_WIDTH, 0};
+    ::MapDialogRect(m_hWnd, &dropped);
+    SendDlgItemMessage(IDC_COM_OTHER, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(dropped.right));
+    FillComPorts();
     ApplyManualRule();
     ApplyLogRules();
     UpdateData(false);
@@ -160,8 +176,10 @@ void CControlPanelDlg::OnCom1Clicked()
     UpdateData(true);
     if (com1Selected == 1) {
         com2Selected = 0;
+        otherComPort = 0;
         // Write the check states only: a bad port field must not be overwritten or re-reported.
         SendDlgItemMessage(IDC_COM2, BM_SETCHECK, BST_UNCHECKED);
+        SetComboSel(IDC_COM_OTHER, -1);
     }
 }
 
@@ -170,8 +188,47 @@ void CControlPanelDlg::OnCom2Clicked()
     UpdateData(true);
     if (com2Selected == 1) {
         com1Selected = 0;
+        otherComPort = 0;
         SendDlgItemMessage(IDC_COM1, BM_SETCHECK, BST_UNCHECKED);
+        SetComboSel(IDC_COM_OTHER, -1);
     }
+}
+
+// A port from the list takes the place of the radio buttons' choice, as a third button would.
+void CControlPanelDlg::OnOtherPortChosen()
+{
+    const int index = GetComboSel(IDC_COM_OTHER);
+    if (index < 0)
+        return;
+    otherComPort = static_cast<int>(SendDlgItemMessage(IDC_COM_OTHER, CB_GETITEMDATA, static_cast<WPARAM>(index)));
+    com1Selected = 0;
+    com2Selected = 0;
+    SendDlgItemMessage(IDC_COM1, BM_SETCHECK, BST_UNCHECKED);
+    SendDlgItemMessage(IDC_COM2, BM_SETCHECK, BST_UNCHECKED);
+}
+
+// Read afresh whenever the list opens and whenever a device comes or goes: adapters are plugged
+// in while the panel is open. The chosen port stays chosen, present or not.
+void CControlPanelDlg::FillComPorts()
+{
+    SendDlgItemMessage(IDC_COM_OTHER, CB_RESETCONTENT);
+    for (const ComPortList::Entry& entry : ComPortList::Entries(SerialPortScan::Present(), otherComPort)) {
+        const auto index = SendDlgItemMessage(IDC_COM_OTHER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.label.c_str()));
+        if (index < 0)
+            continue;
+        SendDlgItemMessage(IDC_COM_OTHER, CB_SETITEMDATA, static_cast<WPARAM>(index), entry.number);
+        if (entry.number == otherComPort)
+            SetComboSel(IDC_COM_OTHER, static_cast<int>(index));
+    }
+}
+
+LRESULT CControlPanelDlg::OnDeviceChange(WPARAM event, LPARAM)
+{
+    if (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE || event == DBT_DEVNODES_CHANGED)
+        FillComPorts();
+    engine.OnDeviceChange(event);
+    // Nothing here objects to a device's removal.
+    return TRUE;
 }
 
 void CControlPanelDlg::OnLogToFileClicked()
@@ -265,8 +322,7 @@ BridgeOptions CControlPanelDlg::Options() const
     BridgeOptions options;
     options.listenPort = listenPort;
     options.configPort = configPort;
-    options.com1 = com1Selected != 0;
-    options.com2 = com2Selected != 0;
+    options.comPort = com1Selected ? 1 : com2Selected ? 2 : otherComPort;
     options.serial.speedIndex = GetComboSel(IDC_SPEED);
     options.serial.parityIndex = GetComboSel(IDC_PARITY);
     options.serial.stopBitsIndex = GetComboSel(IDC_STOP_BITS);
@@ -305,6 +361,11 @@ void CControlPanelDlg::ShowStatus(const std::string& text)
 {
     statusText = text;
     UpdateData(false);
+}
+
+void CControlPanelDlg::ShowLineLost(const std::string& text)
+{
+    trayIcon.SetTip(text.empty() ? TRAY_TIP : (std::string(TRAY_TIP) + TRAY_TIP_SEPARATOR + text).c_str());
 }
 
 void CControlPanelDlg::ShowErrorLater(const std::string& text)
@@ -440,6 +501,7 @@ void CControlPanelDlg::CopyPanelToSettings()
     PanelValues panel;
     panel.com1Selected = com1Selected;
     panel.com2Selected = com2Selected;
+    panel.otherComPort = otherComPort;
     panel.speedIndex = GetComboSel(IDC_SPEED);
     panel.parityIndex = GetComboSel(IDC_PARITY);
     panel.stopBitsIndex = GetComboSel(IDC_STOP_BITS);

@@ -23,6 +23,7 @@ public:
     // Panel fields, exchanged with the controls (window thread only); the flags are check states.
     int com1Selected = 0;
     int com2Selected = 0;
+    int otherComPort = 0;  // the port chosen in the list of other ports (3 to 255); 0: none
     int logToFile = 0;
     std::string logFileName;
     int logToTcp = 0;
@@ -45,6 +46,8 @@ protected:
 
     void OnCom1Clicked();
     void OnCom2Clicked();
+    void OnOtherPortChosen();
+    void FillComPorts();
     void OnLogToFileClicked();
     void OnLogToTcpClicked();
     void OnManualClicked();
@@ -61,6 +64,8 @@ protected:
     LRESULT OnResumeReceive(WPARAM, LPARAM) { return engine.OnResumeReceive(); }
     LRESULT OnLineResult(WPARAM, LPARAM) { return engine.OnLineResult(); }
     LRESULT OnLogFailure(WPARAM, LPARAM) { return engine.OnLogFailure(); }
+    LRESULT OnLineLost(WPARAM error, LPARAM) { return engine.OnLineLost(error); }
+    LRESULT OnDeviceChange(WPARAM event, LPARAM);
     // The shell and the session.
     LRESULT OnTaskbarCreated(WPARAM, LPARAM);
     LRESULT OnShowPanel(WPARAM, LPARAM);
@@ -72,6 +77,7 @@ protected:
 private:
     // What the engine shows through the panel.
     void ShowStatus(const std::string& text) override;
+    void ShowLineLost(const std::string& text) override;
     void ShowSpeed(int speedIndex) override;
     void ShowParity(int parityIndex) override;
     void ShowStopBits(int stopBitsIndex) override;

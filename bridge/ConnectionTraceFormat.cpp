@@ -61,6 +61,16 @@ std::string ConnectionTraceFormat::SpeedRefused(std::uint32_t address, int port,
     return Client(Channel::CONFIG, address, port) + " speed " + std::to_string(rate) + " refused";
 }
 
+std::string ConnectionTraceFormat::LineGone(const std::string& portName, unsigned long systemError)
+{
+    return portName + " gone, system error " + std::to_string(systemError);
+}
+
+std::string ConnectionTraceFormat::LineBack(const std::string& portName, std::uint32_t rate)
+{
+    return portName + " back at " + std::to_string(rate) + " bit/s";
+}
+
 std::string ConnectionTraceFormat::Listen(const std::string& listenAddress, int dataPort, int configPort)
 {
     return "listen " + (listenAddress.empty() ? std::string("0.0.0.0") : listenAddress) + " data " +

@@ -34,6 +34,10 @@ public:
     // A speed record from this configuration client.
     static std::string SpeedSet(std::uint32_t address, int port, std::uint32_t rate);
     static std::string SpeedRefused(std::uint32_t address, int port, std::uint32_t rate);
+    // The COM port failed as a removed device does, or could not be opened: "COM5 gone, system error 21".
+    static std::string LineGone(const std::string& portName, unsigned long systemError);
+    // The port was opened again with the line's settings: "COM5 back at 19200 bit/s".
+    static std::string LineBack(const std::string& portName, std::uint32_t rate);
     // "listen 0.0.0.0 data 5000 config 5002"; configPort 0: "config off".
     static std::string Listen(const std::string& listenAddress, int dataPort, int configPort);
     static std::string Stop() { return "stop"; }

@@ -13,6 +13,8 @@ enum class ControlGroup {
 class IBridgeView {
 public:
     virtual void ShowStatus(const std::string& text) = 0;
+    // The COM port went away (what to say of it, as in the status) or is back (empty).
+    virtual void ShowLineLost(const std::string& text) = 0;
     // A speed record moved the line: the speed list shows this position.
     virtual void ShowSpeed(int speedIndex) = 0;
     // A com-port client moved the line: the parity and stop-bit lists show these positions.

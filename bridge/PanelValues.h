@@ -5,6 +5,7 @@
 struct PanelValues {
     int com1Selected = 0;
     int com2Selected = 0;
+    int otherComPort = 0;  // the port chosen in the list beside the radio buttons (3 to 255); 0: none
     int speedIndex = -1;   // -1: no selection
     int parityIndex = -1;
     int stopBitsIndex = -1;

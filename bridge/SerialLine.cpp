@@ -2,11 +2,11 @@
 #include "SerialLine.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "../framework/CWinThread.h"
 #include "BridgeMessages.h"
+#include "ComPortList.h"
 #include "Rfc2217Session.h"
 #include "SerialEncodings.h"
 
@@ -42,20 +42,34 @@ SerialLine::~SerialLine()
     Stop();
 }
 
-bool SerialLine::Open(int portNumber)
+namespace {
+HANDLE OpenPort(int number)
+{
+    // The \\.\ form is the only one that reaches COM10 and above, and it works for every port.
+    return ::CreateFileA(ComPortList::DevicePath(number).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+}
+}
+
+bool SerialLine::Open(int number)
 {
     // Only one line runs at a time: a second open replaces the first line and its worker.
     Stop();
-    char name[16];
-    std::snprintf(name, sizeof name, "COM%d", portNumber);
-    port.Reset(::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
-                             nullptr));
+    portNumber = number;
+    configured = false;
+    port.Reset(OpenPort(number));
+    openError = port.IsValid() ? ERROR_SUCCESS : ::GetLastError();
     return port.IsValid();
 }
 
 bool SerialLine::Configure(const SerialParameters& parameters)
 {
     ApplySettings(parameters);
+    return ApplyToPort();
+}
+
+bool SerialLine::ApplyToPort()
+{
     const bool applied = ::SetCommState(port.Get(), &lineSettings) != FALSE;
     ::SetupComm(port.Get(), QUEUE_SIZE, QUEUE_SIZE);
     ::SetCommTimeouts(port.Get(), &timeouts);
@@ -65,10 +79,45 @@ bool SerialLine::Configure(const SerialParameters& parameters)
     return applied;
 }
 
+void SerialLine::CloseLostPort()
+{
+    if (portLost)
+        port.Close();
+}
+
+bool SerialLine::Reopen(const SerialParameters& parameters)
+{
+    if (!portLost || !worker.IsValid())
+        return false;
+    port.Reset(OpenPort(portNumber));
+    if (!port.IsValid()) {
+        openError = ::GetLastError();
+        return false;
+    }
+    // The settings the line had, the current speed included; a port that never opened gets the
+    // panel's, as it would have at Listen. As at Listen, settings the port refuses leave it with
+    // the driver's: the line is back all the same.
+    if (configured)
+        ::EscapeCommFunction(port.Get(), CLRRTS);
+    else
+        ApplySettings(parameters);
+    ApplyToPort();
+    // The worker's again from here; it may have waited for this since the loss.
+    portLost = false;
+    command.SetEvent();
+    return true;
+}
+
+void SerialLine::CheckPort()
+{
+    checkPort = true;
+    command.SetEvent();
+}
+
 void SerialLine::ApplySettings(const SerialParameters& parameters)
 {
     lineSettings.DCBlength = sizeof lineSettings;
-    ::GetCommState(port.Get(), &lineSettings);
+    configured = ::GetCommState(port.Get(), &lineSettings) != FALSE;
     ::GetCommTimeouts(port.Get(), &timeouts);
     if (const int baud = SerialEncodings::BaudAt(parameters.speedIndex); baud >= 0)
         lineSettings.BaudRate = static_cast<DWORD>(baud);
@@ -103,7 +152,12 @@ void SerialLine::Start(HWND window)
     runFlag = true;
     reading = Read::IDLE;
     readBroken = false;
+    cancelling = false;
     writing = false;
+    chunkHeld = false;
+    checkPort = false;
+    // A port that never opened is lost from the start: the worker waits for it to be opened.
+    portLost = !port.IsValid();
     output.Clear();
     outputGeneration = clientGeneration;
     sendBlocked = false;
@@ -214,16 +268,23 @@ void SerialLine::RunWorker()
 {
     ULONGLONG giveUpWriteAt = 0;  // while a change waits for the client's chunk
     while (runFlag) {
-        const bool changes = commandsWaiting;
-        if (changes && !writing) {
+        // A removal the system told of: the port is looked at once, and let go if it is dead.
+        if (checkPort.exchange(false) && !portLost && PortGone(ERROR_SUCCESS)) {
+            LoseLine(::GetLastError());
+            continue;
+        }
+        // While the port is lost nothing touches it: changes wait for it as the client's bytes do.
+        const bool changes = commandsWaiting && !portLost;
+        // A chunk cut short by the loss is finished first, as it would have been without it.
+        if (changes && !writing && !chunkHeld) {
             ApplyCommands();
             continue;
         }
         // A full output stops the reading: the driver's queue, then the exchange's flow control,
         // hold the rest. There is room for a whole read even when every byte of it is doubled.
-        if (reading == Read::IDLE && !readBroken && !changes && output.Room() >= 2 * sizeof readBuffer)
-            readBroken = !PostRead();
-        if (!writing && !changes && !chunk.IsFree())
+        if (!portLost && reading == Read::IDLE && !readBroken && !changes && output.Room() >= 2 * sizeof readBuffer)
+            PostRead();
+        if (!portLost && !writing && (chunkHeld || !changes) && !chunk.IsFree())
             StartWrite();
 
         // Only the transfers in progress are waited for: a finished one's event stays set until
@@ -255,6 +316,8 @@ void SerialLine::RunWorker()
             timeout = std::min<DWORD>(timeout, giveUpWriteAt > now ? static_cast<DWORD>(giveUpWriteAt - now) : 0);
         }
 
+        if (portLost)
+            timeout = INFINITE;  // no polling of a port that is gone: the window thread reopens it
         const DWORD woken = ::WaitForMultipleObjects(count, wakers, FALSE, timeout);
         if (woken == WAIT_FAILED) {
             ::Sleep(READ_RETRY_MS);  // cannot happen with handles we own; never spin if it does
@@ -282,14 +345,28 @@ void SerialLine::RunWorker()
     CancelWrite();
 }
 
-bool SerialLine::PostRead()
+void SerialLine::PostRead()
 {
     // One byte: the read completes when the exchange's first byte comes, and not before.
-    if (::ReadFile(port.Get(), readBuffer, 1, nullptr, &readOverlapped) || ::GetLastError() == ERROR_IO_PENDING) {
+    if (::ReadFile(port.Get(), readBuffer, 1, nullptr, &readOverlapped)) {
         reading = Read::FIRST_BYTE;
-        return true;
+        return;
     }
-    return false;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_IO_PENDING)
+        reading = Read::FIRST_BYTE;
+    else
+        ReadFailed(error);
+}
+
+void SerialLine::ReadFailed(DWORD error)
+{
+    // A port that is gone is let go; one that still answers is read again after a pause.
+    // A read that ended with nothing tells no error of its own: the port's answer names it.
+    if (PortGone(error))
+        LoseLine(error != ERROR_SUCCESS ? error : ::GetLastError());
+    else
+        readBroken = true;
 }
 
 bool SerialLine::PostRestOfRead()
@@ -323,8 +400,10 @@ void SerialLine::FinishRead(bool wait)
         return;
     }
     if (got == 0) {
-        // Cancelled, the loop reads again at once; failed (or ended empty), after a pause.
-        readBroken = error != ERROR_OPERATION_ABORTED;
+        // Cancelled by the worker, the loop reads again at once; failed (or ended empty), it is
+        // read again after a pause or, when the port is gone, once it is back.
+        if (!cancelling)
+            ReadFailed(error);
         return;
     }
     if (!PostRestOfRead())
@@ -335,10 +414,12 @@ void SerialLine::CancelRead()
 {
     // A first byte that came before the cancel starts the read of what is queued behind it,
     // which is cancelled in its turn; every byte read still goes to the client.
+    cancelling = true;
     while (reading != Read::IDLE) {
         ::CancelIoEx(port.Get(), &readOverlapped);
         FinishRead(true);
     }
+    cancelling = false;
 }
 
 void SerialLine::Relay(std::size_t count)
@@ -400,27 +481,53 @@ void SerialLine::SendWaiting()
 
 void SerialLine::StartWrite()
 {
-    writing = true;
-    writeOffset = 0;
-    if (!PostWrite())
-        EndWrite();  // the line takes nothing: the chunk is dropped
+    // A chunk the loss of the port cut short goes on where the port left it.
+    if (!chunkHeld)
+        writeOffset = 0;
+    chunkHeld = false;
+    WriteRest();
 }
 
-bool SerialLine::PostWrite()
+void SerialLine::WriteRest()
 {
-    return ::WriteFile(port.Get(), chunk.Bytes() + writeOffset, static_cast<DWORD>(chunk.Size() - writeOffset),
-                       nullptr, &writeOverlapped) ||
-           ::GetLastError() == ERROR_IO_PENDING;
+    writing = true;
+    if (::WriteFile(port.Get(), chunk.Bytes() + writeOffset, static_cast<DWORD>(chunk.Size() - writeOffset), nullptr,
+                    &writeOverlapped))
+        return;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_IO_PENDING)
+        WriteFailed(error);
 }
 
 void SerialLine::FinishWrite(bool wait)
 {
     DWORD error = ERROR_SUCCESS;
     writeOffset += Transferred(port.Get(), writeOverlapped, wait, error);
-    // The driver took part of it: the rest goes out at once.
-    if (error == ERROR_SUCCESS && writeOffset > 0 && writeOffset < chunk.Size() && runFlag && PostWrite())
-        return;
-    EndWrite();
+    writing = false;
+    if (writeOffset >= chunk.Size() || cancelling || !runFlag) {
+        EndWrite();
+    } else if (error == ERROR_SUCCESS) {
+        // The driver took part of it: the rest goes out at once. A driver that takes nothing at
+        // all drops the chunk, or the client's next one could never come.
+        if (writeOffset > 0)
+            WriteRest();
+        else
+            EndWrite();
+    } else {
+        WriteFailed(error);
+    }
+}
+
+void SerialLine::WriteFailed(DWORD error)
+{
+    writing = false;
+    if (PortGone(error)) {
+        // The rest of the chunk waits for the port to come back, and the client's next bytes in TCP.
+        chunkHeld = true;
+        LoseLine(error);
+    } else {
+        EndWrite();  // the line refuses it: the chunk is dropped
+    }
 }
 
 void SerialLine::EndWrite()
@@ -437,8 +544,57 @@ void SerialLine::CancelWrite()
 {
     if (!writing)
         return;
+    cancelling = true;
     ::CancelIoEx(port.Get(), &writeOverlapped);
     FinishWrite(true);
+    cancelling = false;
+}
+
+bool SerialLine::PortGone(DWORD error) const
+{
+    // What Windows' serial drivers answer once their device was removed. A cancel the worker did
+    // not ask for comes with a removal too, but also from others: the port decides, below.
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_NOT_READY:
+        return true;
+    default:
+        break;
+    }
+    // Any other failure, or a read that ended with nothing: a port that no longer answers a
+    // status query is gone (Wine's, when the terminal behind it has hung up).
+    DWORD errors = 0;
+    COMSTAT status{};
+    return !::ClearCommError(port.Get(), &errors, &status);
+}
+
+void SerialLine::LoseLine(DWORD error)
+{
+    // What is on its way ends here: a first byte read still goes to the client, and what the port
+    // had not taken of the client's chunk waits for it to come back.
+    CancelRead();
+    if (writing) {
+        cancelling = true;
+        ::CancelIoEx(port.Get(), &writeOverlapped);
+        DWORD ignored = ERROR_SUCCESS;
+        writeOffset += Transferred(port.Get(), writeOverlapped, true, ignored);
+        cancelling = false;
+        writing = false;
+        chunkHeld = true;
+    }
+    if (chunkHeld && writeOffset >= chunk.Size()) {
+        chunkHeld = false;
+        EndWrite();
+    }
+    readBroken = false;
+    // The last touch of the port: from here the handle is the window thread's.
+    portLost = true;
+    ::PostMessageA(target, WM_LINE_LOST, error, 0);
 }
 
 void SerialLine::ApplyCommands()
@@ -488,6 +644,7 @@ LineResult SerialLine::Apply(const LineCommand& change)
     // (a parity a pseudo-terminal cannot do, say) is not shown as done.
     if (::GetCommState(port.Get(), &settings)) {
         lineRate = settings.BaudRate;
+        lineSettings = settings;  // what a reopened port gets
         result.baudRate = settings.BaudRate;
         result.parity = settings.Parity;
         result.stopBits = settings.StopBits;

@@ -21,6 +21,11 @@
 // at Stop. The worker writes the client's chunks to the port, reads what the exchange sends, logs
 // it and sends it to the data client itself, and applies the queued changes between chunks. It
 // waits on events, never on a clock, but while a read is retried or cut short.
+//
+// A port that fails as a removed device does (an adapter unplugged) is let go: the worker ends
+// what it had on its way, keeps the part of the client's chunk the port had not taken, posts
+// WM_LINE_LOST and touches the port no more. The window thread then owns the handle: it closes
+// it and opens the port again when it is back (Reopen), and the worker goes on from there.
 class SerialLine {
 public:
     // The most exchange output that waits for a slow client: a minute and a half at 115 200 bit/s.
@@ -34,17 +39,36 @@ public:
     SerialLine(const SerialLine&) = delete;
     SerialLine& operator=(const SerialLine&) = delete;
 
-    // Window thread. Opening stops a line that runs; false when the port cannot be opened.
+    // Window thread. Opening stops a line that runs; false when the port cannot be opened
+    // (OpenError then says why). Any port 1 to 255, by its \\.\COMn name.
     bool Open(int portNumber);
+    int PortNumber() const { return portNumber; }
+    DWORD OpenError() const { return openError; }
     // Applies the lists' settings, the driver's queue sizes and the read time-outs; false
     // when the port refused the settings.
     bool Configure(const SerialParameters& parameters);
-    // Starts the worker, also on a port that failed to open (it then reads nothing). The
-    // worker posts WM_RESUME_RECEIVE and WM_LINE_RESULT to `target`.
+    // Starts the worker, also on a port that failed to open: the line then starts lost, and the
+    // worker leaves it alone until Reopen. The worker posts WM_RESUME_RECEIVE, WM_LINE_RESULT and
+    // WM_LINE_LOST to `target`.
     void Start(HWND target);
     // Stops the worker, dropping a transfer in progress and the queued changes, and closes the port.
     void Stop();
     bool Running() const { return worker.IsValid(); }
+
+    // Window thread: the worker has let go of the port (it is gone, or never opened); the handle
+    // is the window thread's until Reopen succeeds.
+    bool Lost() const { return portLost; }
+    // Window thread, while lost: closes the dead handle, so that the system can remove the device.
+    void CloseLostPort();
+    // Window thread, while lost: opens the port again with the settings the line had (the speed a
+    // record set included; those of `parameters` when it never opened) and hands it back to the
+    // worker, which goes on with the client's chunk where the port had left it. False while the
+    // port cannot be opened.
+    bool Reopen(const SerialParameters& parameters);
+    // Window thread: the system says a port was removed; the worker checks whether it was ours.
+    void CheckPort();
+    // The line's speed in bits per second.
+    std::uint32_t Rate() const { return lineRate; }
 
     // Window thread: the socket the exchange's bytes go to from now on (INVALID_SOCKET: none,
     // they are read, logged and dropped); a com-port client gets them with every 0xFF doubled.
@@ -74,33 +98,50 @@ public:
 private:
     static UINT WorkerProc(void* self);
     void RunWorker();
-    bool PostRead();
+    void PostRead();
     bool PostRestOfRead();
     void FinishRead(bool wait);
+    void ReadFailed(DWORD error);
     void CancelRead();
     void Relay(std::size_t count);
     void SendWaiting();
     void StartWrite();
-    bool PostWrite();
+    void WriteRest();
     void FinishWrite(bool wait);
+    void WriteFailed(DWORD error);
     void EndWrite();
     void CancelWrite();
+    bool PortGone(DWORD error) const;
+    void LoseLine(DWORD error);
     void ApplyCommands();
     LineResult Apply(const LineCommand& command);
     std::uint32_t ApplyComPort(const Rfc2217Command& command, DCB& settings);
     std::uint32_t ApplyControl(std::uint8_t code, DCB& settings);
     void ApplySettings(const SerialParameters& parameters);
+    bool ApplyToPort();
 
     // Set before the worker starts, then read-only until it has stopped.
     ClientChunk& chunk;
     TrafficLog& log;
-    CHandle port;
     HWND target = nullptr;
+    int portNumber = 0;
 
-    // Window thread only, while no worker runs.
+    // The port and the settings the line has: the window thread's while no worker runs and while
+    // the port is lost, the worker's otherwise; portLost hands them over (see below).
+    CHandle port;
     DCB lineSettings{};
     COMMTIMEOUTS timeouts{};
-    CHandle worker;  // the worker's thread, until it has ended
+
+    // Window thread only.
+    CHandle worker;        // the worker's thread, until it has ended
+    DWORD openError = 0;   // why the last open failed
+    bool configured = false;  // lineSettings came from a port: a reopen applies them as they are
+
+    // Set by the worker once it no longer touches the port (after its last call on it), cleared
+    // by the window thread once it has opened the port again; also set at Start when the port
+    // never opened.
+    std::atomic<bool> portLost{false};
+    std::atomic<bool> checkPort{false};  // window thread to worker: a port was removed, is ours alive?
 
     // Written by the window thread, read by the worker.
     std::atomic<bool> runFlag{false};
@@ -133,11 +174,13 @@ private:
     CEvent readDone{false, true};
     enum class Read { IDLE, FIRST_BYTE, REST } reading = Read::IDLE;
     bool readBroken = false;  // the port refused a read: the next is tried after a pause
+    bool cancelling = false;  // the transfer being finished was cancelled by the worker itself
     std::uint8_t readBuffer[4096] = {};
     OVERLAPPED writeOverlapped{};
     CEvent writeDone{false, true};
     bool writing = false;
     std::size_t writeOffset = 0;
+    bool chunkHeld = false;  // the port went while the chunk was written: the rest from writeOffset waits for it
     ByteRing output{OUTPUT_CAPACITY};
     std::string escaped;  // a com-port client's copy of a read, every 0xFF doubled
     bool dtrOn = true, rtsOn = false, breakOn = false;  // the modem lines as the line set them

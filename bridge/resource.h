@@ -11,6 +11,8 @@
 
 #define IDC_COM1 1000
 #define IDC_COM2 1001
+// The other serial ports of the machine, beside the two radio buttons.
+#define IDC_COM_OTHER 1051
 #define IDC_LOG_TO_TCP 1002
 #define IDC_LOG_ADDRESS 1003
 #define IDC_LOG_ADDRESS_LABEL 1004

@@ -39,3 +39,13 @@ void CTrayIcon::Remove()
     ::Shell_NotifyIconA(NIM_DELETE, &record);
     added = false;
 }
+
+void CTrayIcon::SetTip(const char* tip)
+{
+    ::lstrcpynA(record.szTip, tip, 128);
+    if (!added)
+        return;
+    NOTIFYICONDATAA change = record;
+    change.uFlags = NIF_TIP;
+    ::Shell_NotifyIconA(NIM_MODIFY, &change);
+}

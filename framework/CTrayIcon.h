@@ -18,6 +18,8 @@ public:
     // A restarted shell has forgotten every icon: the one that was there is added again.
     void AddAgain();
     void Remove();
+    // A new tip: kept for the next Add, and shown at once when the icon is there.
+    void SetTip(const char* tip);
 
 private:
     NOTIFYICONDATAA record{};

@@ -44,6 +44,7 @@ public:
 #define ON_COMMAND_CODE(code, id, fn) {WM_COMMAND, code, id, AFX_HANDLER(self->fn(); return 0;)},
 #define ON_BN_CLICKED(id, fn) ON_COMMAND_CODE(BN_CLICKED, id, fn)
 #define ON_CBN_SELCHANGE(id, fn) ON_COMMAND_CODE(CBN_SELCHANGE, id, fn)
+#define ON_CBN_DROPDOWN(id, fn) ON_COMMAND_CODE(CBN_DROPDOWN, id, fn)
 #define ON_EN_CHANGE(id, fn) ON_COMMAND_CODE(EN_CHANGE, id, fn)
 #define ON_STN_CLICKED(id, fn) ON_COMMAND_CODE(STN_CLICKED, id, fn)
 #define ON_MESSAGE(msg, fn) {msg, 0, 0, AFX_HANDLER(return self->fn(wp, lp);)},

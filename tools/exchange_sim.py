@@ -6,7 +6,8 @@ $WINEPREFIX/dosdevices/com1). The exchange records every byte it receives and an
   at      "OK\\r\\n" to every line that starts with AT (ended by CR or LF), "ERROR\\r\\n" to others
   echo    every byte back as it came
   sink    nothing
-A paced source (send_paced) streams bytes at a given rate, as a busy exchange would.
+A paced source (send_paced) streams bytes at a given rate, as a busy exchange would. The line can be
+unplugged and plugged in again (unplug, replug), as a USB adapter is.
 """
 import argparse
 import fcntl
@@ -27,14 +28,8 @@ SPEEDS = {getattr(termios, name): int(name[1:]) for name in dir(termios)
 class SimulatedExchange:
     def __init__(self, link, mode="at"):
         self.mode = mode
-        self.master, self.slave = os.openpty()
-        tty.setraw(self.slave)  # the line carries bytes, not text
-        tty.setraw(self.master)
-        os.set_blocking(self.master, False)
         self.link = link
-        if os.path.lexists(link):
-            os.remove(link)
-        os.symlink(os.ttyname(self.slave), link)
+        self._plug()
         self.received = bytearray()
         self._line = bytearray()
         self._out = bytearray()
@@ -49,6 +44,15 @@ class SimulatedExchange:
         self.sent_at = []  # (offset, time) of each paced chunk, when it was queued
         self._thread = threading.Thread(target=self._run, daemon=True)
         self._thread.start()
+
+    def _plug(self):
+        self.master, self.slave = os.openpty()
+        tty.setraw(self.slave)  # the line carries bytes, not text
+        tty.setraw(self.master)
+        os.set_blocking(self.master, False)
+        if os.path.lexists(self.link):
+            os.remove(self.link)
+        os.symlink(os.ttyname(self.slave), self.link)
 
     # What the tests and the demo use
     def send(self, data):
@@ -129,6 +133,38 @@ class SimulatedExchange:
             os.close(self.master)
             os.close(self.slave)
             self.master = self.slave = None
+
+    def unplug(self):
+        """The adapter is pulled out: the line takes nothing more from the bridge, what it had
+        taken is received, then both ends close and the link goes. The bridge's end fails from
+        then on as a removed device's would. Nothing the bridge wrote before is lost, so that a
+        test can count every byte; what waits to be sent towards the bridge is."""
+        self._stop = True
+        self._thread.join(5)
+        termios.tcflow(self.slave, termios.TCOOFF)  # the bridge's writes wait from here
+        while select.select([self.master], [], [], 0.2)[0]:
+            try:
+                data = os.read(self.master, 65536)
+            except OSError:
+                break
+            with self._lock:
+                self.received += data
+                self._changed.notify_all()
+        with self._lock:
+            self._out.clear()
+            self._line.clear()
+        os.close(self.master)
+        os.close(self.slave)
+        self.master = self.slave = None
+        if os.path.lexists(self.link):
+            os.remove(self.link)
+
+    def replug(self):
+        """A new line where the old one was: a fresh pty behind the same link."""
+        self._plug()
+        self._stop = False
+        self._thread = threading.Thread(target=self._run, daemon=True)
+        self._thread.start()
 
     def close(self):
         self.hang_up()

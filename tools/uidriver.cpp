@@ -139,12 +139,26 @@ LRESULT Send(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return static_cast<LRESULT>(result);
 }
 
-HKEY OpenUserKey(const std::string& path, bool create)
+// Paths are the current user's, or the machine's when they begin with "HKLM\\".
+HKEY RootOf(std::string& path)
 {
+    const std::string machine = "HKLM\\";
+    if (path.compare(0, machine.size(), machine) != 0)
+        return HKEY_CURRENT_USER;
+    path.erase(0, machine.size());
+    return HKEY_LOCAL_MACHINE;
+}
+
+HKEY OpenUserKey(std::string path, bool create)
+{
+    HKEY root = RootOf(path);
     HKEY key = nullptr;
-    LONG rc = create ? RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                       nullptr)
-                     : RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key);
+    LONG rc = create ? RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr)
+                     : RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key);
+    // Keys under HKLM\HARDWARE live only until the system restarts, as their children must.
+    if (create && rc == ERROR_CHILD_MUST_BE_VOLATILE)
+        rc = RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                             nullptr);
     return rc == ERROR_SUCCESS ? key : nullptr;
 }
 
@@ -292,7 +306,19 @@ std::string Handle(const std::string& line)
     if (command == "regdeltree") {
         std::string path;
         in >> path;
-        LONG rc = RegDeleteTreeA(HKEY_CURRENT_USER, FromHex(path).c_str());
+        std::string keyPath = FromHex(path);
+        HKEY root = RootOf(keyPath);
+        LONG rc = RegDeleteTreeA(root, keyPath.c_str());
+        return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? "ok" : "err " + std::to_string(rc);
+    }
+    if (command == "regdelvalue") {
+        std::string path, name;
+        in >> path >> name;
+        HKEY key = OpenUserKey(FromHex(path), true);
+        if (!key)
+            return "err nokey";
+        LONG rc = RegDeleteValueA(key, FromHex(name).c_str());
+        RegCloseKey(key);
         return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? "ok" : "err " + std::to_string(rc);
     }
 
@@ -402,6 +428,13 @@ std::string Handle(const std::string& line)
             return PostMessageA(control, BM_CLICK, 0, 0) ? "ok" : "err post";
         Send(control, BM_CLICK, 0, 0);
         return "ok";
+    }
+    if (command == "sendctl") {
+        // A message to the control itself, as its own window procedure gets it (no pointers).
+        UINT msg = 0;
+        unsigned long long wp = 0, lp = 0;
+        in >> msg >> wp >> lp;
+        return "ok " + std::to_string(Send(control, msg, wp, lp));
     }
     if (command == "gettext")
         return "ok " + ToHex(WindowText(control));

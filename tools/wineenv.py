@@ -252,7 +252,7 @@ class UiDriver:
     def foreground(self):
         return self.ok("foreground")[0]
 
-    # Registry of the current user
+    # Registry of the current user; a path that begins with "HKLM\\" is the machine's
     def registry(self, path):
         """{name: (type, bytes)} of the key's values, or None when the key is missing."""
         answer = self.ask("regdump", hexed(path))
@@ -269,6 +269,13 @@ class UiDriver:
 
     def delete_key(self, path):
         self.ok("regdeltree", hexed(path))
+
+    def delete_value(self, path, name):
+        self.ok("regdelvalue", hexed(path), hexed(name))
+
+    def handles(self, hwnd):
+        """The kernel handles the window's process holds."""
+        return int(self.ok("handles", hwnd)[0])
 
     def draw_frames(self):
         """Wine draws the windows' frames and title bars itself, for a display with no window manager.

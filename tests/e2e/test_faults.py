@@ -118,8 +118,8 @@ def test_an_exchange_that_hangs_up_in_the_middle_of_a_stream(start_bridge, drive
     exchange.send_paced(os.urandom(11520 * 10), 11520)
     receive_exactly(client, 5000)
     exchange.hang_up()
-    # The window answers and the bridge stops and ends as usual.
-    assert driver.text(bridge.hwnd, STATUS) == "127.0.0.1"
+    # The port is seen gone; the window answers and the bridge stops and ends as usual.
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "COM1 odłączony", what="the port shown gone")
     client.sendall(b"nobody hears this")
     stop(driver, bridge)
     client.settimeout(10)
@@ -181,9 +181,11 @@ def test_a_com_port_that_cannot_be_opened(start_bridge, driver, wine):
             assert box and box[2] == text, box
             driver.click(box[0], OK)
         wait_for(lambda: driver.text(bridge.hwnd, LISTEN) == "&Stop", what="listening look")
+        # Tried again every second meanwhile, without a box.
+        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "COM2 odłączony", what="the port shown missing")
         with connect(data_port) as client:
-            client.sendall(b"AT\r" * 1000)  # goes nowhere, holds nothing
-            accepted(driver, bridge)
+            client.sendall(b"AT\r" * 1000)  # waits in TCP for a port that never comes
+            assert driver.message_box(1500) is None
             stop(driver, bridge)
         end_with_koniec(driver, bridge)
     finally:

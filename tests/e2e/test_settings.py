@@ -43,7 +43,7 @@ def test_first_run_writes_the_defaults(start_bridge, driver):
 def test_stored_values_the_panel_cannot_show_and_a_changed_parity(start_bridge, driver):
     key = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
     driver.set_value(key, "Prędkość transmisji", REG_DWORD, dword(12345))
-    driver.set_value(key, "Numer portu", REG_DWORD, dword(3))
+    driver.set_value(key, "Numer portu", REG_DWORD, dword(256))
     driver.set_value(key, "Parzystość", REG_DWORD, dword(1))
     bridge = start_bridge()
 

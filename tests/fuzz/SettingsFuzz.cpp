@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     stored.logFileName = input.Bytes(input.Byte());
 
     const PanelValues panel = stored.ToPanel();
-    FUZZ_CHECK(panel.com1Selected + panel.com2Selected <= 1);
+    FUZZ_CHECK(panel.com1Selected + panel.com2Selected + (panel.otherComPort != 0) <= 1);
     FUZZ_CHECK(panel.speedIndex >= -1 && panel.speedIndex < SerialEncodings::SPEED_COUNT);
     FUZZ_CHECK(panel.parityIndex >= -1 && panel.parityIndex < SerialEncodings::PARITY_COUNT);
     FUZZ_CHECK(panel.stopBitsIndex >= -1 && panel.stopBitsIndex < SerialEncodings::STOP_BITS_COUNT);
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Back without touching anything: what the panel could not show survives, the rest comes back.
     BridgeSettings back = stored;
     back.CopyFromPanel(panel);
-    FUZZ_CHECK(back.comPort == (stored.comPort == 1 || stored.comPort == 2 ? stored.comPort : 0));
+    FUZZ_CHECK(back.comPort == (stored.comPort >= 1 && stored.comPort <= 255 ? stored.comPort : 0));
     FUZZ_CHECK(back.baudRate == stored.baudRate && back.parity == stored.parity && back.stopBits == stored.stopBits);
     FUZZ_CHECK(back.listenPort == stored.listenPort && back.logPort == stored.logPort);
     FUZZ_CHECK(back.logAddress == stored.logAddress && back.logFileName == stored.logFileName);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "bridge/BridgeSettings.h"
+#include "bridge/ComPortList.h"
 #include "bridge/ModelPreset.h"
 #include "bridge/SerialEncodings.h"
 
@@ -25,18 +26,64 @@ TEST(BridgeSettings, ValuesThePanelCannotShowSurviveTheCopyBack)
     settings.baudRate = 12345;
     settings.parity = 7;
     settings.stopBits = 3;
-    settings.comPort = 3;
+    settings.comPort = 256;
     PanelValues panel = settings.ToPanel();
     EXPECT_EQ(panel.speedIndex, -1);
     EXPECT_EQ(panel.parityIndex, -1);
     EXPECT_EQ(panel.stopBitsIndex, -1);
-    EXPECT_EQ(panel.com1Selected + panel.com2Selected, 0);
+    EXPECT_EQ(panel.com1Selected + panel.com2Selected + panel.otherComPort, 0);
 
     settings.CopyFromPanel(panel);
     EXPECT_EQ(settings.baudRate, 12345);
     EXPECT_EQ(settings.parity, 7);
     EXPECT_EQ(settings.stopBits, 3);
     EXPECT_EQ(settings.comPort, 0);
+}
+
+TEST(BridgeSettings, PortsBeyondComTwoGoToTheListAndComeBackUnlessARadioButtonWasChosen)
+{
+    BridgeSettings settings;
+    for (const int port : {3, 14, 255}) {
+        settings.comPort = port;
+        PanelValues panel = settings.ToPanel();
+        EXPECT_EQ(panel.com1Selected + panel.com2Selected, 0);
+        EXPECT_EQ(panel.otherComPort, port);
+        settings.CopyFromPanel(panel);
+        EXPECT_EQ(settings.comPort, port);
+    }
+    // The panel unchooses the list when a radio button is clicked; should both be set, the button wins.
+    PanelValues panel = settings.ToPanel();
+    panel.com2Selected = 1;
+    settings.CopyFromPanel(panel);
+    EXPECT_EQ(settings.comPort, 2);
+}
+
+TEST(ComPortList, NamesOnlyWindowsPortNumbers)
+{
+    EXPECT_EQ(ComPortList::ParseName("COM5"), 5);
+    EXPECT_EQ(ComPortList::ParseName(" com14 "), 14);
+    EXPECT_EQ(ComPortList::ParseName("COM255"), 255);
+    for (const char* name : {"COM0", "COM256", "COM05", "COM", "COM5x", "LPT1", "COM1234", "", "\\\\.\\COM5"})
+        EXPECT_EQ(ComPortList::ParseName(name), 0) << name;
+    EXPECT_EQ(ComPortList::DevicePath(14), "\\\\.\\COM14");
+}
+
+TEST(ComPortList, EntriesInNumberOrderWithoutTheRadioPortsAndTheChosenOneEvenWhenAbsent)
+{
+    const std::vector<ComPortList::Present> present = {
+        {10, ""}, {5, "USB-SERIAL CH340 (COM5)"}, {1, ""}, {7, "Port komunikacyjny"}, {9, ""}, {10, "Adapter"}, {300, ""}};
+    auto entries = ComPortList::Entries(present, 14);
+    std::vector<std::pair<int, std::string>> seen;
+    for (const auto& entry : entries)
+        seen.emplace_back(entry.number, entry.label);
+    EXPECT_EQ(seen, (std::vector<std::pair<int, std::string>>{{5, "USB-SERIAL CH340 (COM5)"},
+                                                               {7, "Port komunikacyjny (COM7)"},
+                                                               {9, "COM9"},
+                                                               {10, "Adapter (COM10)"},
+                                                               {14, "COM14 (nieobecny)"}}));
+    // A chosen port that is present is listed once, unmarked; COM1 and COM2 are the radio buttons'.
+    EXPECT_EQ(ComPortList::Entries(present, 9).size(), 4u);
+    EXPECT_EQ(ComPortList::Entries(present, 2).size(), 4u);
 }
 
 TEST(BridgeSettings, CopyBackTakesSelectionsPortsAndNormalisedFlags)

@@ -23,6 +23,7 @@ using Clock = std::chrono::steady_clock;
 // The window the engine would have: it records what the engine shows.
 struct FakeView : IBridgeView {
     void ShowStatus(const std::string& text) override { statuses.push_back(text); }
+    void ShowLineLost(const std::string& text) override { lineLost.push_back(text); }
     void ShowSpeed(int speedIndex) override { speeds.push_back(speedIndex); }
     void ShowParity(int) override {}
     void ShowStopBits(int) override {}
@@ -36,6 +37,7 @@ struct FakeView : IBridgeView {
     void ShowErrorLater(const std::string& text) override { laterErrors.push_back(text); }
 
     std::vector<std::string> statuses;
+    std::vector<std::string> lineLost;
     std::vector<int> speeds;
     std::vector<ControlGroup> locks;
     std::vector<std::string> errors;
@@ -151,6 +153,10 @@ LRESULT CALLBACK ForwardToEngine(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         return engine->OnLineResult();
     if (engine && message == WM_LOG_FAILURE)
         return engine->OnLogFailure();
+    if (engine && message == WM_LINE_LOST)
+        return engine->OnLineLost(wParam);
+    if (engine && message == WM_TIMER && engine->OnTimer(wParam))
+        return 0;
     return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -178,7 +184,7 @@ protected:
         options.listenPort = FreePort();
         options.configPort = FreePort();
         // The test run links COM2 to a simulated exchange that echoes every byte.
-        options.com2 = true;
+        options.comPort = 2;
         options.serial.speedIndex = 8;  // 19200
         options.logToFile = true;
         options.logFileName = logPath;
@@ -407,8 +413,7 @@ TEST_F(BridgeEngineTest, AClientThatSendsWhileABoxIsUpIsReadOnceTheLineRuns)
 {
     // The test run makes COM1 a device that is no serial line: its settings cannot be applied,
     // and the box saying so is up before the line's worker starts.
-    options.com1 = true;
-    options.com2 = false;
+    options.comPort = 1;
     std::unique_ptr<Client> early;
     view.whileErrorShown = [&] {
         early = std::make_unique<Client>(options.listenPort);
