@@ -381,25 +381,15 @@ std::string Handle(const std::string& line)
         DWORD_PTR result = 0;
         return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) ? "ok" : "err timeout";
     }
-    if (command == "trayexists") {
+    if (command == "trayexists" || command == "traydelete") {
+        // An icon the shell holds can be modified; deleting it is what a shell that restarts does.
         UINT id = 0;
         in >> id;
         NOTIFYICONDATAA data{};
         data.cbSize = NOTIFYICONDATAA_V2_SIZE;
         data.hWnd = window;
         data.uID = id;
-        data.uFlags = 0;
-        return Shell_NotifyIconA(NIM_MODIFY, &data) ? "ok 1" : "ok 0";
-    }
-    if (command == "traydelete") {
-        // What a shell that restarts does to every icon: it forgets it.
-        UINT id = 0;
-        in >> id;
-        NOTIFYICONDATAA data{};
-        data.cbSize = NOTIFYICONDATAA_V2_SIZE;
-        data.hWnd = window;
-        data.uID = id;
-        return Shell_NotifyIconA(NIM_DELETE, &data) ? "ok 1" : "ok 0";
+        return Shell_NotifyIconA(command == "trayexists" ? NIM_MODIFY : NIM_DELETE, &data) ? "ok 1" : "ok 0";
     }
 
     int id = 0;

@@ -180,20 +180,6 @@ def test_a_speed_record_waits_for_the_chunk_on_the_line_and_the_window_answers(s
         wait_for(lambda: driver.selection(bridge.hwnd, SPEED) == 4, what="2400 selected")
 
 
-def test_a_second_client_takes_over(running, exchange, driver):
-    bridge, ports = running
-    first = connect(ports["data"])
-    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="status shows the client")
-    second = connect(ports["data"])
-    first.settimeout(10)
-    assert first.recv(100) == b""  # cut off without a word
-    exchange.send(b"for the newcomer")
-    assert receive_exactly(second, 16) == b"for the newcomer"
-    second.close()
-    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "(brak połączenia)", what="status after close")
-    first.close()
-
-
 def test_speed_record_changes_the_line_and_answers_nothing(running, exchange, driver):
     bridge, ports = running
     assert exchange.speed() == 19200
