@@ -8,20 +8,20 @@ what=${1:-all}  # all, native, sanitize, x86_64 or i686
 werror=${WARNINGS_AS_ERRORS:-OFF}
 
 if [ "$what" = all ] || [ "$what" = native ]; then
-  cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --no-warn-unused-cli -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build build/native -j"$jobs"
 fi
 if [ "$what" = all ] || [ "$what" = sanitize ]; then
-  cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=ON >/dev/null
+  cmake --no-warn-unused-cli -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=ON >/dev/null
   cmake --build build/sanitize -j"$jobs" --target unit_tests
 fi
 if [ "$what" = all ] || [ "$what" = x86_64 ]; then
-  cmake -S . -B build/x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake \
+  cmake --no-warn-unused-cli -S . -B build/x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake \
     -DWARNINGS_AS_ERRORS="$werror" >/dev/null
   cmake --build build/x86_64 -j"$jobs"
 fi
 if [ "$what" = all ] || [ "$what" = i686 ]; then
-  cmake -S . -B build/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DBUILD_TESTS=OFF \
+  cmake --no-warn-unused-cli -S . -B build/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DBUILD_TESTS=OFF \
     -DWARNINGS_AS_ERRORS="$werror" >/dev/null
   cmake --build build/i686 -j"$jobs"
 fi
