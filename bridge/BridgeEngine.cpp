@@ -18,8 +18,11 @@
 
 namespace {
 constexpr const char* NO_CONNECTION_TEXT = "(brak połączenia)";
-constexpr int LISTEN_BACKLOG = 5;
-constexpr UINT MODEM_POLL_MS = 100;  // how soon a com-port client hears of a modem line's change
+// The system's longest queue of connections waiting to be accepted: with a short one, a flood of
+// connections (refused ones too) fills it, and the engineer's own connection is dropped meanwhile.
+constexpr int LISTEN_BACKLOG = SOMAXCONN;
+constexpr UINT MODEM_POLL_MS = 100;
+constexpr int ACCEPTS_PER_NOTICE = 64;  // how soon a com-port client hears of a modem line's change
 // A closing client's bytes are read to their end; beyond what was queued at its close, this
 // much more is read before a client that goes on sending is reset.
 constexpr std::size_t DRAIN_MARGIN = 64 * 1024;
@@ -260,14 +263,24 @@ void BridgeEngine::OnSocketAccept(CBridgeSocket& listener)
     const bool data = listener.role == ROLE_DATA_LISTENER || comPort;
     if (!data && listener.role != ROLE_CFG_LISTENER)
         return;
-    CBridgeSocket& connection = data ? dataConnection : configConnection;
-    const auto channel = ChannelOf(listener);
-    // The newcomer is accepted and looked at before anything happens to the current client: one
-    // that has gone already, or is refused, leaves the current client as it was.
-    sockaddr_in peer{};
-    const SOCKET newcomer = listener.AcceptHandle(peer);
-    if (newcomer == INVALID_SOCKET)
-        return;
+    // Every connection that waits is taken, not only the one the notice was for: under a flood of
+    // connections one notice may stand for several, and the listener's queue must not fill up.
+    // Bounded, so that the window goes on answering; the system tells again of any left.
+    for (int taken = 0; taken < ACCEPTS_PER_NOTICE; ++taken) {
+        sockaddr_in peer{};
+        const SOCKET newcomer = listener.AcceptHandle(peer);
+        if (newcomer == INVALID_SOCKET)
+            return;
+        Admit(data ? dataConnection : configConnection, comPort, ChannelOf(listener), newcomer, peer);
+    }
+}
+
+void BridgeEngine::Admit(CBridgeSocket& connection, bool comPort, ConnectionTraceFormat::Channel channel,
+                         SOCKET newcomer, const sockaddr_in& peer)
+{
+    // The newcomer was accepted and is looked at before anything happens to the current client:
+    // one that is refused leaves the current client as it was.
+    const bool data = &connection == &dataConnection;
     const std::uint32_t address = ::ntohl(peer.sin_addr.s_addr);
     const int port = ::ntohs(peer.sin_port);
     const auto current = connection.connected ? std::optional(connection.peerAddress) : std::nullopt;

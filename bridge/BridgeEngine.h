@@ -73,6 +73,8 @@ private:
     void OpenTrace();
     void ReportLater(const std::string& text);
     void Trace(const std::string& event) { trace.Write(event); }
+    void Admit(CBridgeSocket& connection, bool comPort, ConnectionTraceFormat::Channel channel, SOCKET newcomer,
+               const sockaddr_in& peer);
     void ReceiveData();
     void TakeFromComPortClient(const std::uint8_t* bytes, std::size_t length);
     bool PassToLine();
