@@ -10,6 +10,7 @@ void ClientChunk::Offer(const std::uint8_t* data, std::size_t length)
         return;
     length = std::min(length, MAX_CHUNK);
     std::memcpy(bytes, data, length);
+    ++offers;
     count = length;  // published after the bytes it covers
     offered.SetEvent();
 }

@@ -15,6 +15,8 @@ struct LineCommand {
     std::uint32_t requesterAddress = 0;
     int requesterPort = 0;
     Rfc2217Command comPort;
+    // Set by the line when queued: the client's chunks offered before it, which go to the line first.
+    std::uint64_t afterChunks = 0;
 };
 
 struct LineResult {

@@ -161,6 +161,7 @@ void SerialLine::Start(HWND window)
     output.Clear();
     outputGeneration = clientGeneration;
     sendBlocked = false;
+    chunksDone = chunk.Offers();  // what was offered before has been written or dropped
     dtrOn = true;  // as Configure set them
     rtsOn = false;
     breakOn = false;
@@ -238,6 +239,7 @@ bool SerialLine::Queue(const LineCommand& change)
         if (commands.size() + results.size() >= COMMAND_CAPACITY)
             return false;
         commands.push_back(change);
+        commands.back().afterChunks = chunk.Offers();
         commandsWaiting = true;
     }
     command.SetEvent();
@@ -274,17 +276,20 @@ void SerialLine::RunWorker()
             continue;
         }
         // While the port is lost nothing touches it: changes wait for it as the client's bytes do.
+        // A change is due once the client's chunks offered before it have gone to the line, so
+        // that a change and the client's bytes reach the line in the order they came.
         const bool changes = commandsWaiting && !portLost;
+        const bool due = changes && ChangesDue();
         // A chunk cut short by the loss is finished first, as it would have been without it.
-        if (changes && !writing && !chunkHeld) {
+        if (due && !writing && !chunkHeld) {
             ApplyCommands();
             continue;
         }
         // A full output stops the reading: the driver's queue, then the exchange's flow control,
         // hold the rest. There is room for a whole read even when every byte of it is doubled.
-        if (!portLost && reading == Read::IDLE && !readBroken && !changes && output.Room() >= 2 * sizeof readBuffer)
+        if (!portLost && reading == Read::IDLE && !readBroken && !due && output.Room() >= 2 * sizeof readBuffer)
             PostRead();
-        if (!portLost && !writing && (chunkHeld || !changes) && !chunk.IsFree())
+        if (!portLost && !writing && (chunkHeld || !due) && !chunk.IsFree())
             StartWrite();
 
         // Only the transfers in progress are waited for: a finished one's event stays set until
@@ -534,6 +539,7 @@ void SerialLine::EndWrite()
 {
     // The whole chunk leaves, written or not, so that the client's next chunk can come.
     writing = false;
+    ++chunksDone;
     chunk.Release();
     // Released first, then asked: a receive that parked after the release finds the chunk free.
     if (resumeWanted.exchange(false))
@@ -597,6 +603,12 @@ void SerialLine::LoseLine(DWORD error)
     ::PostMessageA(target, WM_LINE_LOST, error, 0);
 }
 
+bool SerialLine::ChangesDue()
+{
+    std::lock_guard guard(commandLock);
+    return !commands.empty() && commands.front().afterChunks <= chunksDone;
+}
+
 void SerialLine::ApplyCommands()
 {
     // No ReadFile on the port while the line changes; a byte that came before still goes on.
@@ -604,8 +616,11 @@ void SerialLine::ApplyCommands()
     std::deque<LineCommand> batch;
     {
         std::lock_guard guard(commandLock);
-        batch.swap(commands);
-        commandsWaiting = false;
+        while (!commands.empty() && commands.front().afterChunks <= chunksDone) {
+            batch.push_back(commands.front());
+            commands.pop_front();
+        }
+        commandsWaiting = !commands.empty();
     }
     for (const LineCommand& change : batch) {
         const LineResult result = Apply(change);

@@ -113,6 +113,7 @@ private:
     void CancelWrite();
     bool PortGone(DWORD error) const;
     void LoseLine(DWORD error);
+    bool ChangesDue();
     void ApplyCommands();
     LineResult Apply(const LineCommand& command);
     std::uint32_t ApplyComPort(const Rfc2217Command& command, DCB& settings);
@@ -180,6 +181,7 @@ private:
     CEvent writeDone{false, true};
     bool writing = false;
     std::size_t writeOffset = 0;
+    std::uint64_t chunksDone = 0;  // the client's chunks that have left, written or not
     bool chunkHeld = false;  // the port went while the chunk was written: the rest from writeOffset waits for it
     ByteRing output{OUTPUT_CAPACITY};
     std::string escaped;  // a com-port client's copy of a read, every 0xFF doubled

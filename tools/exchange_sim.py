@@ -115,6 +115,18 @@ class SimulatedExchange:
                 raise AssertionError("the bridge did not read the exchange's output")
             time.sleep(0.02)
 
+    def fill_line(self):
+        """Fills the line towards the exchange to the brim (the bytes are the exchange's to ignore),
+        so that the bridge's next write waits for the exchange to read."""
+        os.set_blocking(self.slave, False)
+        try:
+            while True:
+                os.write(self.slave, b"\0" * 1024)
+        except BlockingIOError:
+            pass
+        finally:
+            os.set_blocking(self.slave, True)
+
     def hold_reading(self, hold=True):
         self.reading = not hold
         self.send(b"")  # wakes the loop, which then selects accordingly

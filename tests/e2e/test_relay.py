@@ -161,19 +161,23 @@ def test_output_a_client_leaves_behind_never_reaches_the_next(running, exchange,
         assert receive_exactly(third, len(for_second)) == for_second
 
 
-def test_a_speed_record_waits_for_the_chunk_on_the_line_and_the_window_answers(start_bridge, driver, exchange, wine):
+def test_a_speed_record_waits_for_the_chunk_on_the_line_and_the_window_answers(start_bridge, driver, exchange, wine,
+                                                                              tmp_path):
     data_port, config_port = free_port(), free_port()
-    store_settings(driver, comPort=1, baudRate=110, listenPort=data_port)
+    store_settings(driver, comPort=1, baudRate=110, listenPort=data_port, logToFile=1, logFileName="ruch.txt")
     bridge = start_bridge()
     listen(driver, bridge, config_port)
     assert exchange.speed() == 110
-    exchange.hold_reading()  # the line fills, and the bridge's write of the client's chunk waits
+    # The exchange reads nothing and the line is full, so the bridge's write of the client's first
+    # chunk waits: at 110 bit/s a chunk takes over a minute.
+    exchange.hold_reading()
+    exchange.fill_line()
+    log = tmp_path / "ruch.txt"
     with connect(data_port) as client, connect(config_port) as config, Answering(wine, bridge.hwnd):
-        sender = threading.Thread(target=lambda: client.sendall(os.urandom(256 * 1024)), daemon=True)
-        sender.start()
-        wait_for(lambda: exchange.queued(towards_exchange=True) >= 4095, what="the line to fill")
-        config.sendall(bytes([3, 0, 0, 0, 0, 0x60, 0x09, 0, 0]))  # 2400
-        time.sleep(3)  # a chunk at 110 bit/s takes over a minute: the record waits for it meanwhile
+        client.sendall(b"x" * 1020)
+        wait_for(lambda: b"TCP(%d):" % data_port in log.read_bytes(), what="the chunk on its way to the line")
+        config.sendall(bytes([3, 0, 0, 0, 0, 0x60, 0x09, 0, 0]))  # 2400, after the chunk
+        time.sleep(3)  # three seconds of the record waiting for the chunk, the window answering all along
         assert exchange.speed() == 110, "the speed changed under the chunk being written"
         exchange.hold_reading(False)
         wait_for(lambda: exchange.speed() == 2400, 30, "the record to apply once the chunk is out")
