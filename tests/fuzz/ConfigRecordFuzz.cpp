@@ -40,9 +40,7 @@ Parsed Feed(const std::string& bytes, const std::vector<std::size_t>& cuts)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzInput input(data, size);
-    std::vector<std::size_t> cuts;
-    for (std::size_t count = input.Byte() % 8; count > 0; --count)
-        cuts.push_back(1 + input.Byte() % 40);
+    const std::vector<std::size_t> cuts = input.Cuts();
     const std::string bytes = input.Rest();
 
     const Parsed whole = Feed(bytes, {});

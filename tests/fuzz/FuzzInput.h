@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 class FuzzInput {
 public:
@@ -35,6 +36,14 @@ public:
         return run;
     }
     std::string Rest() { return Bytes(left); }
+    // Up to seven piece lengths of 1 to 40 bytes: where a stream is cut into receives.
+    std::vector<std::size_t> Cuts()
+    {
+        std::vector<std::size_t> cuts;
+        for (std::size_t count = Byte() % 8; count > 0; --count)
+            cuts.push_back(1 + Byte() % 40);
+        return cuts;
+    }
 
 private:
     const std::uint8_t* bytes;

@@ -90,9 +90,7 @@ void Append(std::string& wire, std::initializer_list<std::uint8_t> bytes)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzInput input(data, size);
-    std::vector<std::size_t> cuts;
-    for (std::size_t count = input.Byte() % 8; count > 0; --count)
-        cuts.push_back(1 + input.Byte() % 40);
+    const std::vector<std::size_t> cuts = input.Cuts();
     const std::string rest = input.Rest();
 
     // Any bytes at all: a split changes nothing, and every output is in proportion to the input.
