@@ -37,6 +37,7 @@ class SimulatedExchange:
         self._changed = threading.Condition(self._lock)
         self._stop = False
         self.reading = True  # False: the exchange takes nothing from the line (its buffer is full)
+        self._passes = 0  # the loop's passes begun, so that a change can wait for the loop to see it
         # A byte on this pipe wakes the exchange's loop when something is queued to send.
         self._wake_read, self._wake_write = os.pipe()
         os.set_blocking(self._wake_read, False)
@@ -115,21 +116,41 @@ class SimulatedExchange:
                 raise AssertionError("the bridge did not read the exchange's output")
             time.sleep(0.02)
 
-    def fill_line(self):
+    def fill_line(self, timeout=5.0):
         """Fills the line towards the exchange to the brim (the bytes are the exchange's to ignore),
-        so that the bridge's next write waits for the exchange to read."""
+        so that the bridge's next write waits for the exchange to read. The kernel moves what was
+        written on into the exchange's read buffer a moment after a write, which frees room again;
+        so it fills until a pass after such a moment finds no room and nothing moved."""
         os.set_blocking(self.slave, False)
+        deadline = time.monotonic() + timeout
         try:
+            before = -1
             while True:
-                os.write(self.slave, b"\0" * 1024)
-        except BlockingIOError:
-            pass
+                written = 0
+                try:
+                    while True:
+                        written += os.write(self.slave, b"\0" * 1024)
+                except BlockingIOError:
+                    pass
+                moved = self.queued(towards_exchange=True)
+                if written == 0 and moved == before:
+                    return
+                if time.monotonic() > deadline:
+                    raise AssertionError("the line towards the exchange did not fill")
+                before = moved
+                time.sleep(0.02)
         finally:
             os.set_blocking(self.slave, True)
 
-    def hold_reading(self, hold=True):
-        self.reading = not hold
+    def hold_reading(self, hold=True, timeout=5.0):
+        """The exchange stops (or resumes) reading the line; returns once its loop has seen it."""
+        with self._lock:
+            self.reading = not hold
+            wanted = self._passes + 2  # the pass under way may have chosen before the change
         self.send(b"")  # wakes the loop, which then selects accordingly
+        with self._lock:
+            if not self._changed.wait_for(lambda: self._passes >= wanted or self._stop, timeout):
+                raise AssertionError("the exchange's loop did not take the change")
 
     def take_received(self):
         with self._lock:
@@ -206,7 +227,10 @@ class SimulatedExchange:
         while not self._stop:
             with self._lock:
                 want_write = bool(self._out)
-            readable, writable, _ = select.select([self.master, self._wake_read] if self.reading else [self._wake_read],
+                reading = self.reading
+                self._passes += 1
+                self._changed.notify_all()
+            readable, writable, _ = select.select([self.master, self._wake_read] if reading else [self._wake_read],
                                                   [self.master] if want_write else [], [], 0.05)
             if self._wake_read in readable:
                 try:
