@@ -62,6 +62,12 @@ class Bridge:
 
 
 @pytest.fixture
+def empty_registry(driver):
+    """Every bridge's settings gone: the test starts as on a machine where the bridge never ran."""
+    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+
+
+@pytest.fixture
 def start_bridge(wine, driver, tmp_path):
     started = []
 

@@ -14,9 +14,7 @@ REG_BINARY = 3
 TITLE = "Dostęp do serwera"
 
 
-@pytest.fixture(autouse=True)
-def empty_registry(driver):
-    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+pytestmark = pytest.mark.usefixtures("empty_registry")
 
 
 def open_access(driver, panel):

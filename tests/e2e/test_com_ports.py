@@ -9,19 +9,18 @@ import pytest
 from conftest import free_port, store_settings
 from exchange_sim import SimulatedExchange
 from test_access import trace_lines
+from test_faults import listen_without_the_port
 from test_relay import connect, listen, receive_exactly, stop
 from wineenv import wait_for
 
-OK, COM1, COM2, COM_OTHER, LISTEN, STATUS = 1, 1000, 1001, 1051, 1006, 1038
+OK, COM1, COM2, COM_OTHER, STATUS = 1, 1000, 1001, 1051, 1038
 SERIAL_MAP = "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM"
 WM_DEVICECHANGE, DBT_DEVNODES_CHANGED = 0x0219, 0x0007
 CB_SHOWDROPDOWN = 0x014F
 REG_SZ = 1
 
 
-@pytest.fixture(autouse=True)
-def empty_registry(driver):
-    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+pytestmark = pytest.mark.usefixtures("empty_registry")
 
 
 def plug_in(driver, wine, number, mode="at"):
@@ -191,11 +190,7 @@ def test_a_stored_port_that_is_not_there_yet(start_bridge, driver, wine, tmp_pat
     bridge = start_bridge()
     assert driver.text(bridge.hwnd, COM_OTHER) == "COM14 (nieobecny)"
     assert (driver.checked(bridge.hwnd, COM1), driver.checked(bridge.hwnd, COM2)) == (0, 0)
-    driver.post_click(bridge.hwnd, LISTEN)
-    for text in ("Handle Error COM1", "Błąd ustawień COM14"):
-        box = driver.message_box(20000)
-        assert box and box[2] == text, box
-        driver.click(box[0], OK)
+    listen_without_the_port(driver, bridge, "COM14")
     wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "COM14 odłączony", what="the port shown missing")
     exchange = None
     try:

@@ -13,9 +13,7 @@ SC_MINIMIZE, VK_RETURN, VK_ESCAPE = 0xF020, 0x0D, 0x1B
 TRAY_ICON = 131
 
 
-@pytest.fixture(autouse=True)
-def empty_registry(driver):
-    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+pytestmark = pytest.mark.usefixtures("empty_registry")
 
 
 def enabled_set(driver, hwnd, ids):

@@ -15,9 +15,7 @@ from wineenv import wait_for
 OK, LISTEN, SPEED, STATUS = 1, 1006, 1018, 1038
 
 
-@pytest.fixture(autouse=True)
-def empty_registry(driver):
-    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+pytestmark = pytest.mark.usefixtures("empty_registry")
 
 
 @pytest.fixture
@@ -165,6 +163,15 @@ def test_log_receivers_that_refuse_reset_or_never_read_hold_nothing(start_bridge
     end_with_koniec(driver, bridge)
 
 
+def listen_without_the_port(driver, bridge, port_name):
+    """Listen with a COM port that cannot be opened: its two boxes come, and each is answered."""
+    driver.post_click(bridge.hwnd, LISTEN)
+    for text in ("Handle Error COM1", f"Błąd ustawień {port_name}"):
+        box = driver.message_box(20000)
+        assert box and box[2] == text, box
+        driver.click(box[0], OK)
+
+
 def test_a_com_port_that_cannot_be_opened(start_bridge, driver, wine):
     # COM2 leads to a directory: the port cannot be opened at all.
     link = os.path.join(wine.prefix, "dosdevices", "com2")
@@ -175,11 +182,7 @@ def test_a_com_port_that_cannot_be_opened(start_bridge, driver, wine):
         data_port = free_port()
         store_settings(driver, comPort=2, listenPort=data_port)
         bridge = start_bridge()
-        driver.post_click(bridge.hwnd, LISTEN)
-        for text in ("Handle Error COM1", "Błąd ustawień COM2"):
-            box = driver.message_box(20000)
-            assert box and box[2] == text, box
-            driver.click(box[0], OK)
+        listen_without_the_port(driver, bridge, "COM2")
         wait_for(lambda: driver.text(bridge.hwnd, LISTEN) == "&Stop", what="listening look")
         # Tried again every second meanwhile, without a box.
         wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "COM2 odłączony", what="the port shown missing")

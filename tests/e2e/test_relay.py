@@ -12,9 +12,7 @@ from wineenv import UiDriver, wait_for
 OK, LISTEN, STATUS, CONFIG_PORT, SPEED = 1, 1006, 1038, 1036, 1018
 
 
-@pytest.fixture(autouse=True)
-def empty_registry(driver):
-    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+pytestmark = pytest.mark.usefixtures("empty_registry")
 
 
 def connect(port, timeout=10.0):

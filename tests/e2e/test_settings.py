@@ -8,9 +8,7 @@ SPEED, PARITY, STOP_BITS = 1018, 1021, 1023
 COM1, COM2 = 1000, 1001
 
 
-@pytest.fixture(autouse=True)
-def empty_registry(driver):
-    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+pytestmark = pytest.mark.usefixtures("empty_registry")
 
 
 def test_first_run_writes_the_defaults(start_bridge, driver):

@@ -12,9 +12,7 @@ ENDSESSION_LOGOFF = 0x80000000
 TRAY_ICON = 131
 
 
-@pytest.fixture(autouse=True)
-def empty_registry(driver):
-    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+pytestmark = pytest.mark.usefixtures("empty_registry")
 
 
 def hide(driver, bridge):

@@ -12,9 +12,7 @@ from wineenv import wait_for
 OK, LISTEN, SPEED, LOG_FILE_NAME = 1, 1006, 1018, 1009
 
 
-@pytest.fixture(autouse=True)
-def empty_registry(driver):
-    driver.delete_key("Software\\MORVEK Sp. z o.o.")
+pytestmark = pytest.mark.usefixtures("empty_registry")
 
 
 def read_log(path):
