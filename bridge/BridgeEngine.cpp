@@ -58,9 +58,9 @@ ConnectionTraceFormat::Channel ChannelOf(const CBridgeSocket& socket)
 BridgeEngine::BridgeEngine(IBridgeView& bridgeView) : view(bridgeView)
 {
     // Called on whichever thread wrote, under the log's lock: only hand the text on.
-    log.onFileFailure = [this](const std::string& text) {
-        Trace(ConnectionTraceFormat::Error(text));
-        ReportLater(text);
+    log.onFileFailure = [this](const CFileException& failure) {
+        Trace(ConnectionTraceFormat::LogFileFailed(failure.fileName, failure.systemError));
+        ReportLater(failure.what());
     };
     trace.onFailure = [this](const std::string& text) { ReportLater(text); };
 }
@@ -74,15 +74,15 @@ void BridgeEngine::ReportLater(const std::string& text)
     ::PostMessageA(messageWindow, WM_LOG_FAILURE, 0, 0);
 }
 
-std::optional<BridgeEngine::StartFailure> BridgeEngine::StartListeners()
+std::optional<ListenCheck::Failure> BridgeEngine::StartListeners()
 {
     if (const int error = StartListener(dataListener, options.listenPort, options.listenAddress, ROLE_DATA_LISTENER, *this))
-        return StartFailure{options.listenPort, ListenCheck::ListenerFailureMessage(options.listenPort, options.listenAddress, error)};
+        return ListenCheck::Failure{ListenCheck::Field::LISTEN_PORT, ListenCheck::ListenerFailureMessage(options.listenPort, options.listenAddress, error)};
     if (options.configPortEnabled) {
         if (const int error =
                 StartListener(configListener, options.configPort, options.listenAddress, ROLE_CFG_LISTENER, *this)) {
             dataListener.Close();
-            return StartFailure{options.configPort,
+            return ListenCheck::Failure{ListenCheck::Field::CONFIG_PORT,
                                 ListenCheck::ListenerFailureMessage(options.configPort, options.listenAddress, error)};
         }
     }
@@ -91,7 +91,7 @@ std::optional<BridgeEngine::StartFailure> BridgeEngine::StartListeners()
                                             ROLE_COM_PORT_LISTENER, *this)) {
             dataListener.Close();
             configListener.Close();
-            return StartFailure{options.rfc2217Port,
+            return ListenCheck::Failure{ListenCheck::Field::RFC2217_PORT,
                                 ListenCheck::ListenerFailureMessage(options.rfc2217Port, options.listenAddress, error)};
         }
     }
@@ -110,7 +110,7 @@ void BridgeEngine::OpenTrace()
     }
 }
 
-std::optional<BridgeEngine::StartFailure> BridgeEngine::Start(const BridgeOptions& startOptions)
+std::optional<ListenCheck::Failure> BridgeEngine::Start(const BridgeOptions& startOptions)
 {
     options = startOptions;
     lineLost = false;
@@ -122,8 +122,8 @@ std::optional<BridgeEngine::StartFailure> BridgeEngine::Start(const BridgeOption
         return failure;
     listening = true;
     OpenTrace();
-    Trace(ConnectionTraceFormat::Listen(options.listenAddress.empty() ? "0.0.0.0" : options.listenAddress,
-                                        options.listenPort, options.configPortEnabled ? options.configPort : 0));
+    Trace(ConnectionTraceFormat::Listen(options.listenAddress, options.listenPort,
+                                        options.configPortEnabled ? options.configPort : 0, options.rfc2217Port));
     view.Lock(ControlGroup::CONNECTION);
     if (options.logToTcp) {
         log.ConnectReceiver(options.logAddress, options.logPort);
@@ -133,7 +133,7 @@ std::optional<BridgeEngine::StartFailure> BridgeEngine::Start(const BridgeOption
         log.OpenFile(options.logFileName);
         view.Lock(ControlGroup::LOG_FILE);
     }
-    if (options.comPort >= 1 && options.comPort <= ComPortList::MAX_PORT)
+    if (HasLine())
         OpenSerialPort(options.comPort);
     return std::nullopt;
 }
@@ -412,6 +412,11 @@ void BridgeEngine::ReceiveData()
     // receive is retried when the worker frees the way.
     if (!dataConnection.connected)
         return;
+    // Without a COM port nothing will ever carry them: a client that closes is let go at once.
+    if (!HasLine() && dataConnection.closing) {
+        EndConnection(dataConnection);
+        return;
+    }
     if (!line.Running() || !PassToLine() || !LineFree()) {
         dataConnection.receiveWaiting = true;
         return;
@@ -425,10 +430,11 @@ void BridgeEngine::ReceiveData()
         TakeFromComPortClient(chunk, static_cast<std::size_t>(received));
     else
         OfferToLine(chunk, static_cast<std::size_t>(received));
-    // No more receive notifications come after a close: the drain goes on as the line frees the way.
+    // No more receive notifications come after a close: the drain goes on as the line frees the
+    // way, at once when the worker has taken the chunk already.
     dataConnection.receiveWaiting = dataConnection.closing || !forTheLine.empty();
-    if (dataConnection.receiveWaiting)
-        line.WantResume();
+    if (dataConnection.receiveWaiting && LineFree())
+        ::PostMessageA(messageWindow, WM_RESUME_RECEIVE, 0, 0);
 }
 
 void BridgeEngine::OfferToLine(const std::uint8_t* bytes, std::size_t length)
@@ -490,7 +496,7 @@ bool BridgeEngine::PassToLine()
             } else {
                 LineCommand change{LineCommand::Kind::COM_PORT, clientNumber, dataConnection.peerAddress,
                                    dataConnection.peerPort, next.command};
-                if (!line.Queue(change))
+                if (!QueueToLine(change))
                     return false;  // the line's queue is full: on with it when a result comes
             }
             forTheLine.pop_front();
@@ -552,8 +558,8 @@ void BridgeEngine::QueueRecords()
         // Records have one size whatever their code, so an unknown one is logged and skipped.
         if (record->code == ConfigRecord::CFG_SPEED) {
             log.Write(TrafficLogFormat::SpeedRequest(options.configPort, record->value));
-            line.Queue(LineCommand{LineCommand::Kind::SET_SPEED, record->value, configConnection.peerAddress,
-                                   configConnection.peerPort, {}});
+            QueueToLine(LineCommand{LineCommand::Kind::SET_SPEED, record->value, configConnection.peerAddress,
+                                    configConnection.peerPort, {}});
         } else {
             log.Write(TrafficLogFormat::UnknownRecord(options.configPort, record->code));
         }
@@ -569,6 +575,22 @@ LRESULT BridgeEngine::OnLineResult()
         configConnection.receiveWaiting ? ReceiveConfig() : QueueRecords();
     OnResumeReceive();
     return 0;
+}
+
+bool BridgeEngine::HasLine() const
+{
+    return options.comPort >= 1 && options.comPort <= ComPortList::MAX_PORT;
+}
+
+bool BridgeEngine::QueueToLine(const LineCommand& change)
+{
+    // Without a COM port no worker will ever apply it: it is answered at once, as a line whose
+    // state cannot be read, so that nothing waits for it.
+    if (!HasLine()) {
+        ShowLineResult(LineResult{change, LineResult::Outcome::STATE_UNREADABLE});
+        return true;
+    }
+    return line.Queue(change);
 }
 
 void BridgeEngine::ShowLineResult(const LineResult& result)

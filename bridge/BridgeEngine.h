@@ -16,6 +16,7 @@
 #include "ConnectionTrace.h"
 #include "ConnectionTraceFormat.h"
 #include "IBridgeView.h"
+#include "ListenCheck.h"
 #include "Rfc2217Session.h"
 #include "SerialLine.h"
 #include "TrafficLog.h"
@@ -31,15 +32,12 @@ public:
     // The window that the serial worker's messages go to; they come back through the handlers below.
     void Attach(HWND window) { messageWindow = window; }
 
-    // A listener that could not be made: its port and the box's text. Nothing is left open then.
-    struct StartFailure {
-        int port;
-        std::string message;
-    };
     // In this order: the listeners, the connection trace, the listening look, the log link, the
     // log file, the COM port. The options passed Listen's checks. A log file that cannot be made
     // throws, and the COM port then stays closed.
-    std::optional<StartFailure> Start(const BridgeOptions& startOptions);
+    // A listener that could not be made comes back as the field of its port and the box's text;
+    // nothing is left open then.
+    std::optional<ListenCheck::Failure> Start(const BridgeOptions& startOptions);
     // Everything back to idle; the configuration records' bytes are kept.
     void Stop();
     // The program ends: the line, the log and the data side; the configuration side closes with the engine.
@@ -69,7 +67,7 @@ private:
     void OnSocketClose(CBridgeSocket& socket) override;
     void OnSocketSend(CBridgeSocket& socket) override;
 
-    std::optional<StartFailure> StartListeners();
+    std::optional<ListenCheck::Failure> StartListeners();
     void OpenTrace();
     void ReportLater(const std::string& text);
     void Trace(const std::string& event) { trace.Write(event); }
@@ -91,6 +89,10 @@ private:
     void LineGone(DWORD error);
     void RetryLine();
     void ShowClient(const std::string& status);
+    // A COM port was chosen: without one no line runs, and nothing waits for it.
+    bool HasLine() const;
+    // To the line's queue; false while it is full.
+    bool QueueToLine(const LineCommand& change);
     void ShowLineResult(const LineResult& result);
 
     // Window thread only.

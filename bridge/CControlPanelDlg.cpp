@@ -277,13 +277,11 @@ void CControlPanelDlg::OnListenToggle()
     if (!engine.Listening()) {
         const BridgeOptions options = Options();
         // Nothing opens before every setting is known to work: a box names the one at fault.
-        if (const auto failure = ListenCheck::Check(options, LocalAddresses::Ipv4()))
-            return FailAtField(FieldOf(failure->field), failure->message);
-        if (const auto failure = engine.Start(options))
-            FailAtField(failure->port == options.listenPort ? IDC_LISTEN_PORT
-                        : failure->port == options.configPort ? IDC_CONFIG_PORT
-                                                               : IDC_ACCESS,
-                        failure->message);
+        auto failure = ListenCheck::Check(options, LocalAddresses::Ipv4());
+        if (!failure)
+            failure = engine.Start(options);
+        if (failure)
+            FailAtField(FieldOf(failure->field), failure->message);
     } else {
         engine.Stop();
         ShowIdleLook();

@@ -71,13 +71,14 @@ std::string ConnectionTraceFormat::LineBack(const std::string& portName, std::ui
     return portName + " back at " + std::to_string(rate) + " bit/s";
 }
 
-std::string ConnectionTraceFormat::Listen(const std::string& listenAddress, int dataPort, int configPort)
+std::string ConnectionTraceFormat::Listen(const std::string& listenAddress, int dataPort, int configPort, int rfc2217Port)
 {
     return "listen " + (listenAddress.empty() ? std::string("0.0.0.0") : listenAddress) + " data " +
-           std::to_string(dataPort) + " config " + (configPort != 0 ? std::to_string(configPort) : "off");
+           std::to_string(dataPort) + " config " + (configPort != 0 ? std::to_string(configPort) : "off") +
+           (rfc2217Port != 0 ? " rfc2217 " + std::to_string(rfc2217Port) : "");
 }
 
-std::string ConnectionTraceFormat::Error(std::string_view what)
+std::string ConnectionTraceFormat::LogFileFailed(const std::string& fileName, unsigned long systemError)
 {
-    return "error " + std::string(what);
+    return "error log file " + fileName + " not written, system error " + std::to_string(systemError);
 }

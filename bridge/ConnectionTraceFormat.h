@@ -38,9 +38,9 @@ public:
     static std::string LineGone(const std::string& portName, unsigned long systemError);
     // The port was opened again with the line's settings: "COM5 back at 19200 bit/s".
     static std::string LineBack(const std::string& portName, std::uint32_t rate);
-    // "listen 0.0.0.0 data 5000 config 5002"; configPort 0: "config off".
-    static std::string Listen(const std::string& listenAddress, int dataPort, int configPort);
+    // "listen 0.0.0.0 data 5000 config 5002 rfc2217 5003"; configPort 0: "config off"; rfc2217Port 0: nothing.
+    static std::string Listen(const std::string& listenAddress, int dataPort, int configPort, int rfc2217Port);
     static std::string Stop() { return "stop"; }
-    // "error <what>", the what in English ("log file Kavrel.txt not written, system error 112").
-    static std::string Error(std::string_view what);
+    // "error log file Kavrel.txt not written, system error 112".
+    static std::string LogFileFailed(const std::string& fileName, unsigned long systemError);
 };

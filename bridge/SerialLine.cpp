@@ -268,7 +268,6 @@ UINT SerialLine::WorkerProc(void* self)
 
 void SerialLine::RunWorker()
 {
-    ULONGLONG giveUpWriteAt = 0;  // while a change waits for the client's chunk
     while (runFlag) {
         // A removal the system told of: the port is looked at once, and let go if it is dead.
         if (checkPort.exchange(false) && !portLost && PortGone(ERROR_SUCCESS)) {
@@ -311,7 +310,8 @@ void SerialLine::RunWorker()
             timeout = READ_RETRY_MS;
         if (reading == Read::REST)
             timeout = REST_OF_READ_MS;
-        giveUpWriteAt = changes && writing ? giveUpWriteAt : 0;
+        if (!changes || !writing)
+            giveUpWriteAt = 0;
         if (giveUpWriteAt == 0 && changes && writing) {
             const std::uint32_t rate = std::max<std::uint32_t>(lineRate, 1);
             giveUpWriteAt = ::GetTickCount64() + (chunk.Size() - writeOffset) * 10ull * 1000 / rate + WRITE_MARGIN_MS;
@@ -333,9 +333,9 @@ void SerialLine::RunWorker()
         } else if (woken == WAIT_OBJECT_0 + writableSlot) {
             SendWaiting();
         } else if (woken == WAIT_OBJECT_0) {
-            // The client may have changed (the old one's output goes), may be sent more, or the
-            // com-port protocol has something to say.
-            if (sendBlocked || protocolWaiting || clientGeneration != outputGeneration)
+            // The client may have changed (the old one's output goes), may be sent more, may have
+            // resumed the output it had suspended, or the com-port protocol has something to say.
+            if (sendBlocked || protocolWaiting || clientGeneration != outputGeneration || !output.Empty())
                 SendWaiting();
         } else if (woken == WAIT_TIMEOUT) {
             readBroken = false;
@@ -459,15 +459,19 @@ void SerialLine::SendWaiting()
             return;
     }
     // The protocol's bytes join the output between two reads, never inside a doubled 0xFF; what
-    // does not fit waits for the client to take more.
-    if (!protocolOut.empty() && output.Room() >= protocolOut.size()) {
+    // does not fit waits for the client to take more, and joins once the output has gone.
+    const auto addProtocol = [this] {
+        if (protocolOut.empty() || output.Room() < protocolOut.size())
+            return false;
         output.Append(reinterpret_cast<const std::uint8_t*>(protocolOut.data()), protocolOut.size());
         protocolOut.clear();
         protocolWaiting = false;
-    }
+        return true;
+    };
+    addProtocol();
     if (outputSuspended)
         return;
-    while (!output.Empty()) {
+    while (!output.Empty() || addProtocol()) {
         const auto front = output.Front();
         const int sent = ::send(clientSocket, reinterpret_cast<const char*>(front.data()), static_cast<int>(front.size()), 0);
         if (sent > 0) {
@@ -490,6 +494,7 @@ void SerialLine::StartWrite()
     if (!chunkHeld)
         writeOffset = 0;
     chunkHeld = false;
+    giveUpWriteAt = 0;  // a change that waits gives this chunk its own time on the wire
     WriteRest();
 }
 
@@ -598,6 +603,10 @@ void SerialLine::LoseLine(DWORD error)
         EndWrite();
     }
     readBroken = false;
+    // The modem lines as the reopened port will have them, so that a client's query is answered truly.
+    dtrOn = true;
+    rtsOn = false;
+    breakOn = false;
     // The last touch of the port: from here the handle is the window thread's.
     portLost = true;
     ::PostMessageA(target, WM_LINE_LOST, error, 0);

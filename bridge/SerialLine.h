@@ -183,6 +183,7 @@ private:
     std::size_t writeOffset = 0;
     std::uint64_t chunksDone = 0;  // the client's chunks that have left, written or not
     bool chunkHeld = false;  // the port went while the chunk was written: the rest from writeOffset waits for it
+    ULONGLONG giveUpWriteAt = 0;  // while a change waits for the chunk being written: when it stops waiting
     ByteRing output{OUTPUT_CAPACITY};
     std::string escaped;  // a com-port client's copy of a read, every 0xFF doubled
     bool dtrOn = true, rtsOn = false, breakOn = false;  // the modem lines as the line set them

@@ -61,7 +61,7 @@ void TrafficLog::WriteOrGiveUp(const void* data, std::size_t length)
         // A log that cannot be written never holds the relay: it stops until the next Listen.
         CloseFileLocked();
         if (onFileFailure)
-            onFileFailure(failure.what());
+            onFileFailure(failure);
     }
 }
 

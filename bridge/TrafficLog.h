@@ -6,6 +6,7 @@
 #include <string>
 
 #include "../framework/CFile.h"
+#include "../framework/CFileException.h"
 #include "CBridgeSocket.h"
 #include "ExchangeEntryGrouping.h"
 
@@ -16,9 +17,9 @@
 class TrafficLog : private IBridgeSocketOwner {
 public:
     // A write to the file failed (a full disk, say): the file is closed until the next Listen and
-    // this is told once, with the text of the failure. It is called inside the write, on the
-    // writing thread and under the log's lock, so it must only hand the text on.
-    std::function<void(const std::string&)> onFileFailure;
+    // this is told once, with the failure. It is called inside the write, on the writing thread
+    // and under the log's lock, so it must only hand the failure on.
+    std::function<void(const CFileException&)> onFileFailure;
 
     // Starts the file afresh; throws CFileException when it cannot be made.
     void OpenFile(const std::string& fileName);

@@ -105,6 +105,8 @@ CAsyncSocket::~CAsyncSocket()
 
 bool CAsyncSocket::Attach(SOCKET socket, long events)
 {
+    // Ours from here, so that a caller's Close after a failure below closes it too.
+    m_hSocket = socket;
     ThreadSockets& mine = Mine();
     if (!mine.window) {
         WNDCLASSA windowClass{};
@@ -117,7 +119,6 @@ bool CAsyncSocket::Attach(SOCKET socket, long events)
         if (!mine.window)
             return false;
     }
-    m_hSocket = socket;
     const UINT message = NOTIFY_FIRST + mine.registrations++ % NOTIFY_COUNT;
     mine.sockets[socket] = Registration{this, message};
     return ::WSAAsyncSelect(socket, mine.window, message, events) == 0;

@@ -204,9 +204,12 @@ def test_without_a_com_port_listen_and_stop_do_not_hang(start_bridge, driver):
     store_settings(driver, comPort=0, listenPort=data_port)
     bridge = start_bridge()
     listen(driver, bridge)
+    with connect(data_port):
+        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="client accepted")
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "(brak połączenia)", what="the close to be seen")
     with connect(data_port) as client:
         client.sendall(b"nobody carries this")
-        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="client accepted")
+        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="the next client accepted")
         stop(driver, bridge)
     wait_for(lambda: driver.enabled(bridge.hwnd, SPEED), what="speed list free")
 

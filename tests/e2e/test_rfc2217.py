@@ -149,3 +149,21 @@ def test_a_raw_telnet_client_at_the_corners(com_port, exchange):
         got = bytearray()
         wait_for(lambda: got.extend(client.recv(4096)) or all(e in got for e in expected), what="the answers")
         assert got.count(bytes([IAC, DONT, 99])) == 1, "an unknown option is refused once"
+
+        # The exchange's bytes wait while the client has suspended them, and come on its resume
+        # though the exchange says nothing more. The byte after the suspend reaches the exchange
+        # only once the suspend is in force; its echo waits with the rest.
+        client.sendall(bytes([IAC, SB, COM_PORT, 8, IAC, SE]) + b"s")
+        exchange.wait_received(1)
+        exchange.send(b"held")
+        exchange.wait_line_drained()
+        before = bytearray()  # what was on its way before the suspend
+        client.settimeout(0.5)
+        with pytest.raises(socket.timeout):
+            while chunk := client.recv(4096):
+                before += chunk
+        assert b"held" not in before
+        client.settimeout(10)
+        client.sendall(bytes([IAC, SB, COM_PORT, 9, IAC, SE]))
+        after = bytearray()
+        wait_for(lambda: after.extend(client.recv(4096)) or b"sheld" in after, what="the held bytes")

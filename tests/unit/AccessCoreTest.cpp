@@ -152,6 +152,7 @@ TEST(ConnectionTraceFormat, OneLinePerEventWithLocalTimeAndMilliseconds)
               "data 192.168.1.20:50123 taken over by 192.168.1.21:50200");
     EXPECT_EQ(ConnectionTraceFormat::RefusedLineInUse(C::CONFIG, Ip("10.0.0.1"), 1), "config 10.0.0.1:1 refused (line in use)");
     EXPECT_EQ(ConnectionTraceFormat::SpeedRefused(Ip("10.0.0.1"), 2, 12345), "config 10.0.0.1:2 speed 12345 refused");
-    EXPECT_EQ(ConnectionTraceFormat::Listen("", 5000, 5002), "listen 0.0.0.0 data 5000 config 5002");
-    EXPECT_EQ(ConnectionTraceFormat::Listen("127.0.0.1", 5000, 0), "listen 127.0.0.1 data 5000 config off");
+    EXPECT_EQ(ConnectionTraceFormat::Listen("", 5000, 5002, 0), "listen 0.0.0.0 data 5000 config 5002");
+    EXPECT_EQ(ConnectionTraceFormat::Listen("127.0.0.1", 5000, 0, 5003),
+              "listen 127.0.0.1 data 5000 config off rfc2217 5003");
 }

@@ -6,20 +6,6 @@
 #include "bridge/ModelPreset.h"
 #include "bridge/SerialEncodings.h"
 
-TEST(BridgeSettings, DefaultsShowAsComOneAt56000NoParityOneStopBit)
-{
-    BridgeSettings settings;
-    PanelValues panel = settings.ToPanel();
-    EXPECT_EQ(panel.com1Selected, 1);
-    EXPECT_EQ(panel.com2Selected, 0);
-    EXPECT_STREQ(SerialEncodings::SpeedText(panel.speedIndex), "56000");
-    EXPECT_STREQ(SerialEncodings::ParityText(panel.parityIndex), "None ");
-    EXPECT_STREQ(SerialEncodings::StopBitsText(panel.stopBitsIndex), "1");
-    EXPECT_EQ(panel.listenPort, 5000);
-    EXPECT_EQ(panel.logAddress, "127.0.0.1");
-    EXPECT_EQ(panel.logFileName, "Kavrel.txt");
-}
-
 TEST(BridgeSettings, ValuesThePanelCannotShowSurviveTheCopyBack)
 {
     BridgeSettings settings;
