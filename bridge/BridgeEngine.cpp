@@ -21,8 +21,9 @@ constexpr const char* NO_CONNECTION_TEXT = "(brak połączenia)";
 // The system's longest queue of connections waiting to be accepted: with a short one, a flood of
 // connections (refused ones too) fills it, and the engineer's own connection is dropped meanwhile.
 constexpr int LISTEN_BACKLOG = SOMAXCONN;
-constexpr UINT MODEM_POLL_MS = 100;
-constexpr int ACCEPTS_PER_NOTICE = 64;  // how soon a com-port client hears of a modem line's change
+constexpr UINT MODEM_POLL_MS = 100;  // how soon a com-port client hears of a modem line's change
+// Waiting connections taken at one notice, so that a flood never holds the window thread long.
+constexpr int ACCEPTS_PER_NOTICE = 64;
 // A closing client's bytes are read to their end; beyond what was queued at its close, this
 // much more is read before a client that goes on sending is reset.
 constexpr std::size_t DRAIN_MARGIN = 64 * 1024;
@@ -155,7 +156,6 @@ void BridgeEngine::Shutdown()
         ::KillTimer(messageWindow, LINE_RETRY_TIMER);
         view.ShowLineLost({});
     }
-    line.SetClient(INVALID_SOCKET);
     // Bytes still waiting for the line belong to a session that has ended: the next Listen,
     // perhaps hours later and on another port or speed, must not write them.
     clientChunk.Discard();

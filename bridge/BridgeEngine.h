@@ -47,7 +47,7 @@ public:
 
     // WM_RESUME_RECEIVE: the client's chunk has left for the line.
     LRESULT OnResumeReceive();
-    // WM_LINE_RESULT: queued speed changes were applied.
+    // WM_LINE_RESULT: queued line changes (speed records, com-port commands) were applied.
     LRESULT OnLineResult();
     // WM_LOG_FAILURE: the log file or the trace failed, perhaps on the serial worker.
     LRESULT OnLogFailure();

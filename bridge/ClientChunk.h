@@ -31,12 +31,12 @@ public:
     void Discard() { count = 0; }
     // Signalled at every offer, so that a waiting worker wakes for it.
     HANDLE OfferedEvent() const { return offered.Handle(); }
-    // Either thread: how many chunks were offered so far, this one included.
+    // Window thread: how many chunks were offered so far, this one included.
     std::uint64_t Offers() const { return offers; }
 
 private:
     std::uint8_t bytes[CAPACITY] = {};
     std::atomic<std::size_t> count{0};
-    std::atomic<std::uint64_t> offers{0};  // window thread writes, after the count
+    std::atomic<std::uint64_t> offers{0};  // window thread writes, before the count
     CEvent offered{false, false};
 };

@@ -66,7 +66,7 @@ std::vector<ComPortList::Entry> ComPortList::Entries(const std::vector<Present>&
     for (const Present& port : present) {
         if (port.number < 3 || port.number > MAX_PORT)
             continue;
-        // The same port twice (in the registry and from its device): the one with a name wins.
+        // A port listed twice (two values naming it): the one with a name wins.
         const auto same = std::find_if(ports.begin(), ports.end(), [&](const Present& p) { return p.number == port.number; });
         if (same == ports.end())
             ports.push_back(port);

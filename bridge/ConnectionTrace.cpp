@@ -28,12 +28,6 @@ void ConnectionTrace::Close()
     file.reset();
 }
 
-bool ConnectionTrace::IsOpen() const
-{
-    std::lock_guard<std::mutex> guard(lock);
-    return file != nullptr;
-}
-
 void ConnectionTrace::Write(std::string_view event)
 {
     std::string failure;

@@ -8,8 +8,8 @@
 
 #include "../framework/CFile.h"
 
-// Any thread may write: the window thread's accepts and closes, the serial worker's speed
-// changes. The lock keeps each line whole and guards the file.
+// Any thread may write: the window thread's events, and a log file's failure on whichever thread
+// wrote the log. The lock keeps each line whole and guards the file.
 class ConnectionTrace {
 public:
     ConnectionTrace() = default;
@@ -25,7 +25,6 @@ public:
     // write it. Throws CFileException when it cannot be opened.
     void Open(const std::string& fileName);
     void Close();
-    bool IsOpen() const;
     // One line: the local time with milliseconds, then the event (ConnectionTraceFormat's texts).
     // Nothing while the trace is closed; never throws.
     void Write(std::string_view event);

@@ -75,8 +75,6 @@ public:
     bool ComPortAgreed() const;
     // The client sends binary data (WILL BINARY agreed); until then its CR NUL reaches the line as CR.
     bool ClientBinary() const;
-    std::uint8_t LineStateMask() const { return lineMask; }
-    std::uint8_t ModemStateMask() const { return modemMask; }
 
     // Appends data for the client with every 0xFF doubled; data without 0xFF is copied in one go.
     static void AppendEscaped(std::string& out, const std::uint8_t* data, std::size_t length);

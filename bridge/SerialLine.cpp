@@ -12,8 +12,8 @@
 
 namespace {
 constexpr DWORD QUEUE_SIZE = 15000;
-// A read the port refused or ended with nothing (a port that never opened, an adapter that is
-// gone) is tried again after this pause rather than at once.
+// A read that a port still answering refused, or that ended with nothing, is tried again after
+// this pause rather than at once (a port that is gone is not read until it is back).
 constexpr DWORD READ_RETRY_MS = 100;
 // The read of what the driver said was queued behind the first byte completes at once; a driver
 // that promised more than it delivers has this long before the read is cut short.
@@ -235,8 +235,7 @@ bool SerialLine::Queue(const LineCommand& change)
 {
     {
         std::lock_guard guard(commandLock);
-        // Results not yet taken count too, so that a flood of changes holds its sender back.
-        if (commands.size() + results.size() >= COMMAND_CAPACITY)
+        if (FullLocked())
             return false;
         commands.push_back(change);
         commands.back().afterChunks = chunk.Offers();
@@ -249,6 +248,12 @@ bool SerialLine::Queue(const LineCommand& change)
 bool SerialLine::QueueFull()
 {
     std::lock_guard guard(commandLock);
+    return FullLocked();
+}
+
+bool SerialLine::FullLocked() const
+{
+    // Results not yet taken count too, so that a flood of changes holds its sender back.
     return commands.size() + results.size() >= COMMAND_CAPACITY;
 }
 
@@ -555,10 +560,19 @@ void SerialLine::CancelWrite()
 {
     if (!writing)
         return;
+    StopWrite();
+    EndWrite();
+}
+
+void SerialLine::StopWrite()
+{
+    // What the port took before the cancel counts; the rest of the chunk is the caller's to decide.
     cancelling = true;
     ::CancelIoEx(port.Get(), &writeOverlapped);
-    FinishWrite(true);
+    DWORD ignored = ERROR_SUCCESS;
+    writeOffset += Transferred(port.Get(), writeOverlapped, true, ignored);
     cancelling = false;
+    writing = false;
 }
 
 bool SerialLine::PortGone(DWORD error) const
@@ -590,12 +604,7 @@ void SerialLine::LoseLine(DWORD error)
     // had not taken of the client's chunk waits for it to come back.
     CancelRead();
     if (writing) {
-        cancelling = true;
-        ::CancelIoEx(port.Get(), &writeOverlapped);
-        DWORD ignored = ERROR_SUCCESS;
-        writeOffset += Transferred(port.Get(), writeOverlapped, true, ignored);
-        cancelling = false;
-        writing = false;
+        StopWrite();
         chunkHeld = true;
     }
     if (chunkHeld && writeOffset >= chunk.Size()) {
@@ -615,6 +624,11 @@ void SerialLine::LoseLine(DWORD error)
 bool SerialLine::ChangesDue()
 {
     std::lock_guard guard(commandLock);
+    return FrontDueLocked();
+}
+
+bool SerialLine::FrontDueLocked() const
+{
     return !commands.empty() && commands.front().afterChunks <= chunksDone;
 }
 
@@ -625,7 +639,7 @@ void SerialLine::ApplyCommands()
     std::deque<LineCommand> batch;
     {
         std::lock_guard guard(commandLock);
-        while (!commands.empty() && commands.front().afterChunks <= chunksDone) {
+        while (FrontDueLocked()) {
             batch.push_back(commands.front());
             commands.pop_front();
         }

@@ -20,7 +20,8 @@
 // hands it the data client's socket and queues line changes; it never waits for the worker but
 // at Stop. The worker writes the client's chunks to the port, reads what the exchange sends, logs
 // it and sends it to the data client itself, and applies the queued changes between chunks. It
-// waits on events, never on a clock, but while a read is retried or cut short.
+// waits on events, never on a clock, but while a read is retried or cut short and while a queued
+// change waits for a chunk the port is slow to take.
 //
 // A port that fails as a removed device does (an adapter unplugged) is let go: the worker ends
 // what it had on its way, keeps the part of the client's chunk the port had not taken, posts
@@ -111,9 +112,13 @@ private:
     void WriteFailed(DWORD error);
     void EndWrite();
     void CancelWrite();
+    void StopWrite();
     bool PortGone(DWORD error) const;
     void LoseLine(DWORD error);
     bool ChangesDue();
+    // Under commandLock: the queue takes no more; the first change is due.
+    bool FullLocked() const;
+    bool FrontDueLocked() const;
     void ApplyCommands();
     LineResult Apply(const LineCommand& command);
     std::uint32_t ApplyComPort(const Rfc2217Command& command, DCB& settings);
@@ -147,7 +152,9 @@ private:
     // Written by the window thread, read by the worker.
     std::atomic<bool> runFlag{false};
     std::atomic<bool> resumeWanted{false};  // taken by the worker when the chunk leaves
-    std::atomic<std::uint32_t> lineRate{0};  // bits per second, for how long a write may take
+    // bits per second, for how long a write may take: set by whichever thread has the port
+    // (Configure and Reopen, or the worker's changes), read by both
+    std::atomic<std::uint32_t> lineRate{0};
     CEvent command{false, false};            // a change was queued, the client changed, or the worker must stop
     CEvent writable{false, false};           // the client's socket takes bytes again
 

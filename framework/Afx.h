@@ -13,6 +13,9 @@ class CWnd;
 
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();
+// The module this code is linked into (the library, when it is one): a window class belongs to the
+// module that holds its procedure.
+HINSTANCE AfxCodeModule();
 CWnd* AfxGetMainWnd();
 // A message box captioned with the application name, owned by the active window.
 int AfxMessageBox(const std::string& text, UINT type = MB_OK);

@@ -36,14 +36,6 @@ ThreadSockets& Mine()
     return *threadState;
 }
 
-// The notification window's class belongs to the module holding its procedure (a library too).
-HINSTANCE CodeModule()
-{
-    HMODULE module = nullptr;
-    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCSTR>(&CodeModule), &module);
-    return module;
-}
 }
 
 void CAsyncSocket::TermThread()
@@ -54,7 +46,7 @@ void CAsyncSocket::TermThread()
         delete threadState;
         threadState = nullptr;
     }
-    ::UnregisterClassA(NOTIFY_CLASS, CodeModule());
+    ::UnregisterClassA(NOTIFY_CLASS, AfxCodeModule());
 }
 
 LRESULT CALLBACK CAsyncSocket::NotifyWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -111,7 +103,7 @@ bool CAsyncSocket::Attach(SOCKET socket, long events)
     if (!mine.window) {
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = NotifyWindowProc;
-        windowClass.hInstance = CodeModule();
+        windowClass.hInstance = AfxCodeModule();  // the class belongs to the module of its procedure
         windowClass.lpszClassName = NOTIFY_CLASS;
         ::RegisterClassA(&windowClass);  // fails harmlessly when another thread registered it
         mine.window = ::CreateWindowExA(0, NOTIFY_CLASS, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,

@@ -4,15 +4,6 @@
 namespace {
 constexpr UINT LOOKUP_DONE = WM_APP + 1;
 constexpr const char* SINK_CLASS = "AfxHostLookupSink";
-
-// The sink window's class belongs to the module holding its procedure (a library too).
-HINSTANCE CodeModule()
-{
-    HMODULE module = nullptr;
-    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCSTR>(&CodeModule), &module);
-    return module;
-}
 }
 
 LRESULT CALLBACK CHostLookup::SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -31,7 +22,7 @@ bool CHostLookup::Start(const char* host)
 {
     WNDCLASSA sinkClass{};
     sinkClass.lpfnWndProc = SinkProc;
-    sinkClass.hInstance = CodeModule();
+    sinkClass.hInstance = AfxCodeModule();
     sinkClass.lpszClassName = SINK_CLASS;
     ::RegisterClassA(&sinkClass);  // fails harmlessly when it is registered already
     sink = ::CreateWindowExA(0, SINK_CLASS, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, sinkClass.hInstance, nullptr);
@@ -68,5 +59,5 @@ CHostLookup::~CHostLookup()
         ::HeapFree(::GetProcessHeap(), 0, answer);
     if (sink)
         ::DestroyWindow(sink);
-    ::UnregisterClassA(SINK_CLASS, CodeModule());  // fails harmlessly while another lookup has a sink
+    ::UnregisterClassA(SINK_CLASS, AfxCodeModule());  // fails harmlessly while another lookup has a sink
 }

@@ -26,6 +26,14 @@ CWinApp* AfxGetApp() { return theApplication; }
 
 HINSTANCE AfxGetResourceHandle() { return theApplication ? theApplication->m_hInstance : ::GetModuleHandleA(nullptr); }
 
+HINSTANCE AfxCodeModule()
+{
+    HMODULE module = nullptr;
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCSTR>(&AfxCodeModule), &module);
+    return module;
+}
+
 CWnd* AfxGetMainWnd() { return theApplication ? theApplication->m_pMainWnd : nullptr; }
 
 int AfxMessageBox(const std::string& text, UINT type)

@@ -186,9 +186,7 @@ class SimulatedExchange:
         with self._lock:
             self._out.clear()
             self._line.clear()
-        os.close(self.master)
-        os.close(self.slave)
-        self.master = self.slave = None
+        self.hang_up()
         if os.path.lexists(self.link):
             os.remove(self.link)
 
