@@ -28,9 +28,12 @@ def wait_for(condition, timeout=10.0, what="condition", interval=0.02):
 
 
 def free_port():
-    """A TCP port on 127.0.0.1 that nothing listens on at the moment."""
+    """A TCP port that no socket of this machine holds at the moment, on any address. The bridge
+    listens on every interface, so a port that a client bound to 127.0.0.2 still holds (closed, and
+    waiting out its time) would refuse it, though it is free on 127.0.0.1. Nothing listens on the
+    probe: it is bound and closed."""
     with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
+        s.bind(("", 0))
         return s.getsockname()[1]
 
 
