@@ -66,6 +66,7 @@ BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_MESSAGE(WM_LINE_LOST, OnLineLost)
     ON_MESSAGE(WM_DEVICECHANGE, OnDeviceChange)
     ON_MESSAGE(WM_SHOW_ERROR, OnShowError)
+    ON_MESSAGE(WM_WINDOWPOSCHANGING, OnWindowPosChanging)
     ON_REGISTERED_MESSAGE(WM_TASKBAR_CREATED, OnTaskbarCreated)
     ON_REGISTERED_MESSAGE(WM_SHOW_PANEL, OnShowPanel)
     ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
@@ -486,11 +487,23 @@ LRESULT CControlPanelDlg::OnTrayNotify(WPARAM, LPARAM lParam)
         ShowWindow(SW_HIDE);
         windowShown = false;
     } else {
+        windowShown = true;
         ShowWindow(SW_RESTORE);
         ::SetForegroundWindow(m_hWnd);
         ::SetFocus(m_hWnd);
-        windowShown = true;
     }
+    return 0;
+}
+
+// The dialog manager shows a modal dialog once its queue first runs empty. A panel hidden to the
+// tray before that moment (closed at once after starting) would pop up again by itself, so a
+// show is let through only while the panel means to be seen.
+LRESULT CControlPanelDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
+{
+    auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+    if (!windowShown)
+        pos->flags &= ~SWP_SHOWWINDOW;
+    Default();
     return 0;
 }
 
@@ -521,8 +534,9 @@ LRESULT CControlPanelDlg::OnTaskbarCreated(WPARAM, LPARAM)
 // A second start of the program asks for the panel: shown as a click on the tray icon shows it.
 LRESULT CControlPanelDlg::OnShowPanel(WPARAM, LPARAM)
 {
-    ShowWindow(IsIconic() || !windowShown ? SW_RESTORE : SW_SHOW);
+    const bool wasShown = windowShown;
     windowShown = true;
+    ShowWindow(IsIconic() || !wasShown ? SW_RESTORE : SW_SHOW);
     // A box open over the panel comes first, as the panel would bring it when activated.
     ::SetForegroundWindow(::GetLastActivePopup(m_hWnd));
     return 0;

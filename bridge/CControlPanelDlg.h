@@ -91,6 +91,7 @@ private:
     void ApplyLogRules() const;
     void ShowIdleLook() const;
     void HideToTray();
+    LRESULT OnWindowPosChanging(WPARAM, LPARAM lParam);
     BridgeOptions Options() const;
     static int FieldOf(ListenCheck::Field field);
     void FailAtField(int id, const std::string& text);

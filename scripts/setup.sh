@@ -10,7 +10,9 @@ command -v Xvfb >/dev/null || need+=(xvfb xauth)
 command -v socat >/dev/null || need+=(socat)
 command -v localedef >/dev/null && [ -d /usr/share/i18n/locales ] || need+=(locales)
 [ -d /usr/src/googletest ] || need+=(googletest)
+# Every Python module a test or tool imports comes from a package named here, in the same commit.
 /usr/bin/python3 -c 'import pytest' 2>/dev/null || need+=(python3-pytest)
+/usr/bin/python3 -c 'import serial' 2>/dev/null || need+=(python3-serial)  # the RFC 2217 client
 command -v xwd >/dev/null || need+=(x11-apps)
 command -v xwininfo >/dev/null || need+=(x11-utils)  # finds a window by a title outside ASCII for xwd
 # The package, not a command named convert: another program may carry that name.
