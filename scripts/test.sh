@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+bash scripts/check_layers.sh
 bash scripts/build.sh all
 
 echo "== native unit tests"

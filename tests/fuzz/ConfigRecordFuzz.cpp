@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
-#include "bridge/ConfigRecordStream.h"
+#include "bridge/core/ConfigRecordStream.h"
 
 namespace {
 struct Parsed {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
-#include "bridge/Rfc2217Session.h"
+#include "bridge/core/Rfc2217Session.h"
 
 namespace {
 using S = Rfc2217Session;

@@ -1,8 +1,8 @@
 // Stored settings of any value shown in the panel and copied back; model presets for any position.
 #include "FuzzInput.h"
-#include "bridge/BridgeSettings.h"
-#include "bridge/ModelPreset.h"
-#include "bridge/SerialEncodings.h"
+#include "bridge/core/BridgeSettings.h"
+#include "bridge/core/ModelPreset.h"
+#include "bridge/core/SerialEncodings.h"
 
 namespace {
 int Value(FuzzInput& input)

@@ -1,11 +1,11 @@
 // Who may reach the bridge: allow-list parsing and matching, the takeover rule, Listen's checks, trace lines.
 #include <gtest/gtest.h>
 
-#include "bridge/ClientAdmission.h"
-#include "bridge/ClientAllowList.h"
-#include "bridge/ConnectionTraceFormat.h"
-#include "bridge/Ipv4Text.h"
-#include "bridge/ListenCheck.h"
+#include "bridge/core/ClientAdmission.h"
+#include "bridge/core/ClientAllowList.h"
+#include "bridge/core/ConnectionTraceFormat.h"
+#include "bridge/core/Ipv4Text.h"
+#include "bridge/core/ListenCheck.h"
 
 namespace {
 std::uint32_t Ip(const char* text)

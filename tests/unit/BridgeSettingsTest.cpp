@@ -1,10 +1,10 @@
 // Settings shown in the panel and copied back: selections, unknown stored values, model presets.
 #include <gtest/gtest.h>
 
-#include "bridge/BridgeSettings.h"
-#include "bridge/ComPortList.h"
-#include "bridge/ModelPreset.h"
-#include "bridge/SerialEncodings.h"
+#include "bridge/core/BridgeSettings.h"
+#include "bridge/core/ComPortList.h"
+#include "bridge/core/ModelPreset.h"
+#include "bridge/core/SerialEncodings.h"
 
 TEST(BridgeSettings, ValuesThePanelCannotShowSurviveTheCopyBack)
 {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "bridge/ByteRing.h"
+#include "bridge/core/ByteRing.h"
 
 TEST(ByteRing, KeepsOrderAcrossTheWrapAndTakesNoMoreThanItsRoom)
 {

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "bridge/ConfigRecordStream.h"
-#include "bridge/SerialEncodings.h"
-#include "bridge/TrafficLogFormat.h"
+#include "bridge/core/ConfigRecordStream.h"
+#include "bridge/core/SerialEncodings.h"
+#include "bridge/core/TrafficLogFormat.h"
 
 namespace {
 std::vector<ConfigRecord> Feed(ConfigRecordStream& stream, const std::vector<std::uint8_t>& bytes, std::size_t step)

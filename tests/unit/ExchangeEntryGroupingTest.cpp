@@ -1,7 +1,7 @@
 // The exchange's hand-overs grouped into log entries: gaps, other entries and the size limit part them.
 #include <gtest/gtest.h>
 
-#include "bridge/ExchangeEntryGrouping.h"
+#include "bridge/core/ExchangeEntryGrouping.h"
 
 TEST(ExchangeEntryGrouping, AStreamGoesOnUntilAGapAnotherEntryOrTheLimit)
 {

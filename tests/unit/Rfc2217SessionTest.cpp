@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "bridge/Rfc2217Session.h"
+#include "bridge/core/Rfc2217Session.h"
 
 namespace {
 using S = Rfc2217Session;

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/BridgeEngine.h"
-#include "bridge/BridgeMessages.h"
+#include "bridge/engine/BridgeEngine.h"
+#include "bridge/engine/BridgeMessages.h"
 #include "framework/AfxSocket.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <regex>
 #include <sstream>
 
-#include "bridge/ConnectionTrace.h"
+#include "bridge/engine/ConnectionTrace.h"
 
 TEST(ConnectionTrace, AppendsAcrossOpensAndAViewerMayReadMeanwhile)
 {

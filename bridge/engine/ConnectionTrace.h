@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "../framework/CFile.h"
+#include "../../framework/CFile.h"
 
 // Any thread may write: the window thread's events, and a log file's failure on whichever thread
 // wrote the log. The lock keeps each line whole and guards the file.

@@ -1,6 +1,6 @@
 // The About box opened from the panel's system menu.
 #pragma once
-#include "../framework/CDialog.h"
+#include "../../framework/CDialog.h"
 
 class CAboutDlg : public CDialog {
 public:

@@ -8,16 +8,16 @@
 
 #include <optional>
 
-#include "BridgeOptions.h"
+#include "../core/BridgeOptions.h"
 #include "CBridgeSocket.h"
-#include "ClientAdmission.h"
+#include "../core/ClientAdmission.h"
 #include "ClientChunk.h"
-#include "ConfigRecordStream.h"
+#include "../core/ConfigRecordStream.h"
 #include "ConnectionTrace.h"
-#include "ConnectionTraceFormat.h"
+#include "../core/ConnectionTraceFormat.h"
 #include "IBridgeView.h"
-#include "ListenCheck.h"
-#include "Rfc2217Session.h"
+#include "../core/ListenCheck.h"
+#include "../core/Rfc2217Session.h"
 #include "SerialLine.h"
 #include "TrafficLog.h"
 

@@ -1,20 +1,23 @@
 // The bridge's control panel: settings fields, enabling rules, model presets, Listen/Stop, tray icon.
 #include "CControlPanelDlg.h"
 
-#include "../common/IntegerText.h"
-#include "../framework/CDataExchange.h"
-#include "../framework/CPaintDC.h"
+#include "../../common/IntegerText.h"
+#include "../../framework/CDataExchange.h"
+#include "../../framework/CPaintDC.h"
 #include <dbt.h>
-#include "BridgeMessages.h"
+#include "../engine/BridgeMessages.h"
 #include "CAboutDlg.h"
 #include "CAccessDlg.h"
 #include "CInstanceGuard.h"
-#include "ListenCheck.h"
-#include "LocalAddresses.h"
-#include "ModelPreset.h"
-#include "SerialPortScan.h"
-#include "SerialEncodings.h"
+#include "../core/ListenCheck.h"
+#include "../engine/LocalAddresses.h"
+#include "../core/ModelPreset.h"
+#include "../engine/SerialPortScan.h"
+#include "../core/SerialEncodings.h"
 #include "resource.h"
+
+// Posted by the panel to itself: a failure waits to be shown in a box.
+constexpr UINT WM_SHOW_ERROR = WM_APP + 5;
 
 namespace {
 constexpr UINT_PTR LISTEN_LOCK_TIMER = 1;

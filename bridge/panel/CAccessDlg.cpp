@@ -3,12 +3,12 @@
 
 #include <algorithm>
 
-#include "../framework/CDataExchange.h"
-#include "../framework/CUserException.h"
-#include "ClientAdmission.h"
-#include "ClientAllowList.h"
-#include "Ipv4Text.h"
-#include "LocalAddresses.h"
+#include "../../framework/CDataExchange.h"
+#include "../../framework/CUserException.h"
+#include "../core/ClientAdmission.h"
+#include "../core/ClientAllowList.h"
+#include "../core/Ipv4Text.h"
+#include "../engine/LocalAddresses.h"
 #include "resource.h"
 
 namespace {

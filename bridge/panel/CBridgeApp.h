@@ -1,7 +1,7 @@
 // The bridge's application object: socket start-up, settings load and save, the panel's modal run.
 #pragma once
-#include "../framework/CWinApp.h"
-#include "BridgeSettings.h"
+#include "../../framework/CWinApp.h"
+#include "../core/BridgeSettings.h"
 
 class CBridgeApp : public CWinApp {
 public:

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../framework/CWinThread.h"
+#include "../../framework/CWinThread.h"
 #include "BridgeMessages.h"
-#include "ComPortList.h"
-#include "Rfc2217Session.h"
-#include "SerialEncodings.h"
+#include "../core/ComPortList.h"
+#include "../core/Rfc2217Session.h"
+#include "../core/SerialEncodings.h"
 
 namespace {
 constexpr DWORD QUEUE_SIZE = 15000;

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "../framework/CRegKey.h"
+#include "../../framework/CRegKey.h"
 
 #include <setupapi.h>
 

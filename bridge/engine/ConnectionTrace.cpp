@@ -1,8 +1,8 @@
 // The connection trace file: one line per event with the local time, appended across runs, readable meanwhile.
 #include "ConnectionTrace.h"
 
-#include "../framework/CFileException.h"
-#include "ConnectionTraceFormat.h"
+#include "../../framework/CFileException.h"
+#include "../core/ConnectionTraceFormat.h"
 
 namespace {
 TraceTime LocalNow()

@@ -1,6 +1,6 @@
 // The private window messages posted to the window that runs the bridge.
 #pragma once
-#include "../framework/Afx.h"
+#include "../../framework/Afx.h"
 
 // Posted by the serial worker when the client's chunk has left and a receive waits for it.
 constexpr UINT WM_RESUME_RECEIVE = WM_APP + 2;
@@ -8,8 +8,6 @@ constexpr UINT WM_RESUME_RECEIVE = WM_APP + 2;
 constexpr UINT WM_LINE_RESULT = WM_APP + 3;
 // Posted when the traffic log failed on the worker: the text waits in the engine.
 constexpr UINT WM_LOG_FAILURE = WM_APP + 4;
-// Posted by the panel to itself: a failure waits to be shown in a box.
-constexpr UINT WM_SHOW_ERROR = WM_APP + 5;
 // Posted by the serial worker when the COM port failed as a removed device does; wParam: the
 // system's error. The worker has let go of the port.
 constexpr UINT WM_LINE_LOST = WM_APP + 8;

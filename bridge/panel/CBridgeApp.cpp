@@ -1,7 +1,7 @@
 // The bridge's application object: socket start-up, settings load and save, the panel's modal run.
 #include "CBridgeApp.h"
 
-#include "../framework/AfxSocket.h"
+#include "../../framework/AfxSocket.h"
 #include "CControlPanelDlg.h"
 #include "CInstanceGuard.h"
 

@@ -5,12 +5,12 @@
 #include <initializer_list>
 #include <string>
 
-#include "../framework/CDialog.h"
-#include "../framework/CTrayIcon.h"
-#include "BridgeEngine.h"
-#include "BridgeSettings.h"
-#include "IBridgeView.h"
-#include "ListenCheck.h"
+#include "../../framework/CDialog.h"
+#include "../../framework/CTrayIcon.h"
+#include "../engine/BridgeEngine.h"
+#include "../core/BridgeSettings.h"
+#include "../engine/IBridgeView.h"
+#include "../core/ListenCheck.h"
 
 // Tray icon callback message.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 2;

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../framework/CAsyncSocket.h"
+#include "../../framework/CAsyncSocket.h"
 #include "IBridgeSocketOwner.h"
 
 enum : int {

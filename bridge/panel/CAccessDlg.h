@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "../framework/CDialog.h"
-#include "BridgeSettings.h"
+#include "../../framework/CDialog.h"
+#include "../core/BridgeSettings.h"
 
 // Opened from the panel while the bridge is idle; OK writes the settings, Cancel leaves them.
 class CAccessDlg : public CDialog {

@@ -6,14 +6,14 @@
 
 #include <dbt.h>
 
-#include "../framework/CFileException.h"
+#include "../../framework/CFileException.h"
 #include "BridgeMessages.h"
-#include "ClientAllowList.h"
-#include "ComPortList.h"
-#include "Ipv4Text.h"
-#include "ListenCheck.h"
-#include "SerialEncodings.h"
-#include "TrafficLogFormat.h"
+#include "../core/ClientAllowList.h"
+#include "../core/ComPortList.h"
+#include "../core/Ipv4Text.h"
+#include "../core/ListenCheck.h"
+#include "../core/SerialEncodings.h"
+#include "../core/TrafficLogFormat.h"
 #include "version.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../framework/Afx.h"
-#include "Ipv4Text.h"
+#include "../../framework/Afx.h"
+#include "../core/Ipv4Text.h"
 
 std::vector<std::uint32_t> LocalAddresses::Ipv4()
 {

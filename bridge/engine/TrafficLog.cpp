@@ -3,8 +3,8 @@
 
 #include <chrono>
 
-#include "../framework/CFileException.h"
-#include "TrafficLogFormat.h"
+#include "../../framework/CFileException.h"
+#include "../core/TrafficLogFormat.h"
 
 void TrafficLog::OpenFile(const std::string& fileName)
 {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../framework/CEvent.h"
+#include "../../framework/CEvent.h"
 
 // The contract:
 // - The window thread offers a chunk only while the hand-over is free. It writes the bytes

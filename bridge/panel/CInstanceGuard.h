@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "../framework/CHandle.h"
+#include "../../framework/CHandle.h"
 
 class CInstanceGuard {
 public:

@@ -2,7 +2,7 @@
 #pragma once
 #include <vector>
 
-#include "ComPortList.h"
+#include "../core/ComPortList.h"
 
 class SerialPortScan {
 public:

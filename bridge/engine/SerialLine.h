@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "../framework/Afx.h"
-#include "../framework/CEvent.h"
-#include "../framework/CHandle.h"
-#include "BridgeOptions.h"
-#include "ByteRing.h"
+#include "../../framework/Afx.h"
+#include "../../framework/CEvent.h"
+#include "../../framework/CHandle.h"
+#include "../core/BridgeOptions.h"
+#include "../core/ByteRing.h"
 #include "ClientChunk.h"
-#include "LineCommand.h"
+#include "../core/LineCommand.h"
 #include "TrafficLog.h"
 
 // The one class two threads use. The window thread opens, configures, starts and stops the line,
