@@ -5,10 +5,10 @@
 #include <mutex>
 #include <string>
 
-#include "../framework/CFile.h"
-#include "../framework/CFileException.h"
+#include "../../framework/CFile.h"
+#include "../../framework/CFileException.h"
 #include "CBridgeSocket.h"
-#include "ExchangeEntryGrouping.h"
+#include "../core/ExchangeEntryGrouping.h"
 
 // Both outputs live from the Listen that opens them to the Stop that closes them. The file is
 // written by two threads, each entry whole under the log's lock: the window thread writes the
