@@ -69,7 +69,7 @@ def test_access_settings_from_their_dialog_to_the_registry(start_bridge, driver)
     # Locked with the other connection settings while the bridge listens.
     driver.click(panel, LISTEN)
     wait_for(lambda: driver.text(panel, LISTEN) == "&Stop", what="listening")
-    assert not driver.enabled(panel, ACCESS)
+    wait_for(lambda: not driver.enabled(panel, ACCESS), what="the access button locked")
     # The trace's folder does not exist: that is said once, and the bridge listens all the same.
     box = driver.message_box()
     assert box and "połączenia.txt" in box[2], box
@@ -77,7 +77,7 @@ def test_access_settings_from_their_dialog_to_the_registry(start_bridge, driver)
     wait_for(lambda: driver.enabled(panel, LISTEN), what="the Listen lock to expire")
     driver.click(panel, LISTEN)
     wait_for(lambda: driver.text(panel, LISTEN) == "&Nasłuchuj ...", what="idle")
-    assert driver.enabled(panel, ACCESS)
+    wait_for(lambda: driver.enabled(panel, ACCESS), what="the access button free again")
 
     driver.click(panel, OK)
     bridge.wait_exit()
@@ -157,6 +157,9 @@ def test_an_allow_list_refuses_others_on_both_ports_and_leaks_nothing(start_brid
     assert after[0] - before[0] < 10 and after[1] - before[1] < 1024, f"handles and KiB before {before}, after {after}"
     engineer.close()
     wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "(brak połączenia)", what="the status after the close")
+    # The trace is written on a thread of its own: its last line may come after the status.
+    wait_for(lambda: any(re.fullmatch(r"data 127\.0\.0\.2:\d+ closed", line) for line in trace_lines(trace)[-1:]),
+             what="the close traced")
     lines = trace_lines(trace)
     assert lines[0] == f"listen 0.0.0.0 data {ports['data']} config {ports['config']}"
     assert re.fullmatch(r"data 127\.0\.0\.2:\d+ accepted", lines[1])

@@ -27,16 +27,18 @@ def test_manual_parameters_and_model_preset(start_bridge, driver):
 
     driver.click(h, MANUAL)
     wait_for(lambda: driver.enabled(h, MODEL), what="model list enabled")
-    assert enabled_set(driver, h, [SPEED, PARITY, STOP_BITS]) == set()
+    wait_for(lambda: enabled_set(driver, h, [SPEED, PARITY, STOP_BITS]) == set(), what="serial parameters disabled")
 
     driver.select(h, MODEL, 4)
     wait_for(lambda: driver.text(h, LISTEN_PORT) == "5001", what="preset ports")
-    assert driver.text(h, CONFIG_PORT) == "5002"
-    assert (driver.text(h, SPEED), driver.text(h, STOP_BITS), driver.text(h, PARITY)) == ("19200", "2", "None ")
+    wait_for(lambda: driver.text(h, CONFIG_PORT) == "5002", what="the preset configuration port")
+    wait_for(lambda: (driver.text(h, SPEED), driver.text(h, STOP_BITS), driver.text(h, PARITY)) ==
+             ("19200", "2", "None "), what="the preset serial parameters")
 
     driver.click(h, MANUAL)
     wait_for(lambda: not driver.enabled(h, MODEL), what="model list disabled again")
-    assert enabled_set(driver, h, [SPEED, PARITY, STOP_BITS]) == {SPEED, PARITY, STOP_BITS}
+    wait_for(lambda: enabled_set(driver, h, [SPEED, PARITY, STOP_BITS]) == {SPEED, PARITY, STOP_BITS},
+             what="serial parameters enabled again")
 
 
 def test_log_check_boxes_enable_their_fields(start_bridge, driver):
@@ -49,18 +51,20 @@ def test_log_check_boxes_enable_their_fields(start_bridge, driver):
     driver.click(h, LOG_TO_FILE)
     driver.click(h, LOG_TO_TCP)
     wait_for(lambda: driver.enabled(h, LOG_ADDRESS), what="receiver fields enabled")
-    assert enabled_set(driver, h, [LOG_FILE_NAME, LOG_PORT, 1004, 1011]) == {LOG_FILE_NAME, LOG_PORT, 1004, 1011}
+    wait_for(lambda: enabled_set(driver, h, [LOG_FILE_NAME, LOG_PORT, 1004, 1011]) ==
+             {LOG_FILE_NAME, LOG_PORT, 1004, 1011}, what="the file name and the receiver's fields enabled")
 
     # While listening the file-name field is locked; after Stop the ticked box frees it again.
     driver.click(h, LISTEN)
     wait_for(lambda: driver.text(h, LISTEN) == "&Stop", what="listening look")
-    assert driver.text(h, STATUS) == "(brak połączenia)"
-    assert enabled_set(driver, h, [COM1, COM2, LOG_TO_TCP, LOG_TO_FILE, LISTEN_PORT, CONFIG_PORT, MANUAL]) == set()
+    wait_for(lambda: driver.text(h, STATUS) == "(brak połączenia)", what="the status while listening")
+    wait_for(lambda: enabled_set(driver, h, [COM1, COM2, LOG_TO_TCP, LOG_TO_FILE, LISTEN_PORT, CONFIG_PORT,
+                                             MANUAL]) == set(), what="the connection settings locked")
     wait_for(lambda: driver.enabled(h, LISTEN), what="Listen lock to expire")
     driver.click(h, LISTEN)
     wait_for(lambda: driver.text(h, LISTEN) == "&Nasłuchuj ...", what="idle look")
-    assert enabled_set(driver, h, [LOG_FILE_NAME, LOG_ADDRESS, COM1, LISTEN_PORT, SPEED]) == \
-        {LOG_FILE_NAME, LOG_ADDRESS, COM1, LISTEN_PORT, SPEED}
+    wait_for(lambda: enabled_set(driver, h, [LOG_FILE_NAME, LOG_ADDRESS, COM1, LISTEN_PORT, SPEED]) ==
+             {LOG_FILE_NAME, LOG_ADDRESS, COM1, LISTEN_PORT, SPEED}, what="the settings free again")
     assert not driver.enabled(h, MODEL)
 
 
@@ -98,7 +102,7 @@ def test_two_clicks_within_half_a_second_act_once(start_bridge, driver):
     bridge = start_bridge()
     h = bridge.hwnd
     assert driver.ok("clicks", h, LISTEN, 2) == ["1"]
-    assert driver.text(h, LISTEN) == "&Stop"
+    wait_for(lambda: driver.text(h, LISTEN) == "&Stop", what="listening look")
     wait_for(lambda: driver.enabled(h, LISTEN), what="Listen lock to expire")
     assert driver.text(h, LISTEN) == "&Stop"
 
@@ -122,7 +126,7 @@ def test_hiding_keeps_the_process_and_the_tray_icon_toggles(start_bridge, driver
     driver.post(h, WM_TRAY, TRAY_ICON, WM_RBUTTONDOWN)
     driver.post(h, WM_TRAY, TRAY_ICON, WM_LBUTTONDOWN)
     wait_for(lambda: driver.visible(h), what="panel shown by the tray click")
-    assert driver.ok("iconic", h) == ["0"]
+    wait_for(lambda: driver.ok("iconic", h) == ["0"], what="panel restored, not minimised")
     driver.post(h, WM_TRAY, TRAY_ICON, WM_LBUTTONDOWN)
     wait_for(lambda: not driver.visible(h), what="panel hidden by the next click")
 

@@ -165,7 +165,7 @@ def test_a_speed_record_waits_for_the_chunk_on_the_line_and_the_window_answers(s
     store_settings(driver, comPort=1, baudRate=110, listenPort=data_port, logToFile=1, logFileName="ruch.txt")
     bridge = start_bridge()
     listen(driver, bridge, config_port)
-    assert exchange.speed() == 110
+    wait_for(lambda: exchange.speed() == 110, what="line at 110")
     # The exchange reads nothing and the line is full, so the bridge's write of the client's first
     # chunk waits: at 110 bit/s a chunk takes over a minute.
     exchange.hold_reading()
@@ -184,7 +184,7 @@ def test_a_speed_record_waits_for_the_chunk_on_the_line_and_the_window_answers(s
 
 def test_speed_record_changes_the_line_and_answers_nothing(running, exchange, driver):
     bridge, ports = running
-    assert exchange.speed() == 19200
+    wait_for(lambda: exchange.speed() == 19200, what="line at 19200")
     with connect(ports["config"]) as config:
         record = bytes([3, 0, 0, 0, 0x55, 0x80, 0x25, 0, 0])
         for byte in record:  # split into single segments

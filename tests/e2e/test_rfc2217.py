@@ -66,7 +66,7 @@ def answered(action):
 def test_pyserial_sends_every_byte_and_drives_the_line(com_port, exchange, driver):
     bridge, ports = com_port
     with open_port(ports) as port:
-        assert exchange.speed() == 9600
+        wait_for(lambda: exchange.speed() == 9600, what="line at 9600")
         everything = bytes(range(256)) + b"\xff" * 300
         port.write(everything)
         assert read_exactly(port, len(everything)) == everything
@@ -76,10 +76,10 @@ def test_pyserial_sends_every_byte_and_drives_the_line(com_port, exchange, drive
 
         for rate, shown in ((115200, 12), (2400, 4)):
             port.baudrate = rate
-            assert exchange.speed() == rate
+            wait_for(lambda: exchange.speed() == rate, what=f"line at {rate}")
             wait_for(lambda: driver.selection(bridge.hwnd, SPEED) == shown, what=f"{rate} selected")
         port.stopbits = serial.STOPBITS_TWO
-        assert exchange_flags(exchange) & termios.CSTOPB
+        wait_for(lambda: exchange_flags(exchange) & termios.CSTOPB, what="two stop bits on the line")
         wait_for(lambda: driver.selection(bridge.hwnd, STOP_BITS) == 2, what="two stop bits selected")
         # This machine's pseudo-terminals carry neither: the answer says what the line has.
         assert answered(lambda: setattr(port, "parity", serial.PARITY_EVEN)) == "rejected"

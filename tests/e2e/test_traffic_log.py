@@ -91,7 +91,8 @@ def test_a_clients_entry_between_two_exchange_bursts_stays_between_them(start_br
             expected += [("exchange", (b"OK\r\n" if round else b"") + burst), ("client", b"AT\r")]
     expected.append(("exchange", b"OK\r\n"))
     stop(driver, bridge)
-    assert entries(read_log(os.path.join(str(tmp_path), "ruch.txt"))) == expected
+    wait_for(lambda: entries(read_log(os.path.join(str(tmp_path), "ruch.txt"))) == expected,
+             what="the log's entries in their order")
 
 
 def test_listen_stop_listen_keeps_only_the_second_period(start_bridge, driver, exchange, tmp_path):
