@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "CException.h"
+#include <utility>
 
 namespace {
 // Every registration of a socket gets a notification message of its own from this range. Windows
@@ -24,6 +24,7 @@ struct ThreadSockets {
     HWND window = nullptr;
     std::map<SOCKET, Registration> sockets;
     UINT registrations = 0;
+    std::function<void(const std::exception&)> failureHook;
 };
 // A plain pointer: a thread_local object with a destructor would pin a library in memory
 // until the thread ends, so that unloading it would never run its exit work.
@@ -36,6 +37,11 @@ ThreadSockets& Mine()
     return *threadState;
 }
 
+}
+
+void CAsyncSocket::SetFailureHook(std::function<void(const std::exception&)> hook)
+{
+    Mine().failureHook = std::move(hook);
 }
 
 void CAsyncSocket::TermThread()
@@ -56,10 +62,9 @@ LRESULT CALLBACK CAsyncSocket::NotifyWindowProc(HWND hwnd, UINT message, WPARAM 
     // A handler that throws is abandoned and reported; the program goes on.
     try {
         Dispatch(static_cast<SOCKET>(wParam), message, lParam);
-    } catch (const CException& e) {
-        e.ReportError();
     } catch (const std::exception& e) {
-        AfxMessageBox(e.what(), MB_OK | MB_ICONEXCLAMATION);
+        if (threadState && threadState->failureHook)
+            threadState->failureHook(e);
     }
     return 0;
 }

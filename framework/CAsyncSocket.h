@@ -1,5 +1,7 @@
 // A non-blocking Windows Sockets 1.1 socket whose notifications arrive as window messages on its creating thread.
 #pragma once
+#include <exception>
+#include <functional>
 #include <string>
 
 #include "Afx.h"
@@ -35,6 +37,10 @@ public:
     static int GetLastError() { return ::WSAGetLastError(); }
     // Removes this thread's notification window, before the code behind it is unloaded.
     static void TermThread();
+    // A notification handler of this thread's sockets threw: the handler is abandoned and the
+    // failure goes to `hook` (set by whoever runs the thread; none: it goes no further). The
+    // framework shows nothing itself, since the thread may have no one to show it to.
+    static void SetFailureHook(std::function<void(const std::exception&)> hook);
 
     SOCKET m_hSocket = INVALID_SOCKET;  // creating thread only
 

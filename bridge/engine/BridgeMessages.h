@@ -1,4 +1,4 @@
-// The private window messages posted to the window that runs the bridge.
+// The private window messages and timers of the engine's host window, posted by the engine's threads.
 #pragma once
 #include "../../framework/Afx.h"
 
@@ -12,6 +12,8 @@ constexpr UINT WM_LOG_FAILURE = WM_APP + 4;
 // system's error. The worker has let go of the port.
 constexpr UINT WM_LINE_LOST = WM_APP + 8;
 
-// The window's timer that tries a lost COM port again, once a second, only while it is lost.
-constexpr UINT_PTR LINE_RETRY_TIMER = 19;
+// The host's timer that tries a lost COM port again, once a second, only while it is lost.
+constexpr UINT_PTR LINE_RETRY_TIMER = 1;
 constexpr UINT LINE_RETRY_MS = 1000;
+// The host's timer that looks at the modem lines for a com-port client.
+constexpr UINT_PTR MODEM_TIMER = 2;

@@ -33,7 +33,7 @@ public:
     // Closes a handle no object owns; a reset drops what is on its way and tells the peer at once.
     static void CloseSocket(SOCKET handle, bool reset);
 
-    // Window thread only.
+    // The engine's thread only.
     int role = -1;
     bool connected = false;
     // A receive notification found the way to the line busy; it is retried when the way frees.

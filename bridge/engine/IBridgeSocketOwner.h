@@ -1,4 +1,4 @@
-// What a bridge socket reports its notifications to; every call comes on the window thread.
+// What a bridge socket reports its notifications to; every call comes on the thread that created the socket (the engine's).
 #pragma once
 
 class CBridgeSocket;

@@ -5,7 +5,6 @@
 #include "../../framework/CDataExchange.h"
 #include "../../framework/CPaintDC.h"
 #include <dbt.h>
-#include "../engine/BridgeMessages.h"
 #include "CAboutDlg.h"
 #include "CAccessDlg.h"
 #include "CInstanceGuard.h"
@@ -16,29 +15,19 @@
 #include "../core/SerialEncodings.h"
 #include "resource.h"
 
-// Posted by the panel to itself: a failure waits to be shown in a box.
-constexpr UINT WM_SHOW_ERROR = WM_APP + 5;
-
 namespace {
 constexpr UINT_PTR LISTEN_LOCK_TIMER = 1;
 constexpr UINT LISTEN_LOCK_MS = 500;
 constexpr const char* NO_CONNECTION_TEXT = "(brak połączenia)";
 constexpr const char* LISTEN_TEXT = "&Nasłuchuj ...";
-constexpr const char* STOP_TEXT = "&Stop";
 constexpr const char* TRAY_TIP = "Vextor";
 
-// Controls a running bridge keeps locked; the engine's steps lock more.
-constexpr int LOCKED_WHILE_LISTENING[] = {IDC_COM1,       IDC_COM2,        IDC_COM_OTHER,   IDC_LOG_TO_TCP,
-                                          IDC_LOG_TO_FILE, IDC_COM_GROUP,  IDC_LISTEN_PORT, IDC_CONFIG_PORT,
-                                          IDC_MODEL,       IDC_MANUAL,     IDC_ACCESS};
 constexpr int FREED_WHEN_IDLE[] = {IDC_COM1,         IDC_COM2,        IDC_COM_OTHER,    IDC_LOG_TO_TCP,
                                    IDC_LOG_TO_FILE,  IDC_COM_GROUP,   IDC_LISTEN_PORT,  IDC_CONFIG_PORT,
                                    IDC_SERIAL_GROUP, IDC_SPEED_LABEL, IDC_PARITY_LABEL, IDC_STOP_BITS_LABEL,
                                    IDC_MANUAL,       IDC_ACCESS};
 // The list of other ports opens wider than its box, for the devices' long names.
 constexpr int COM_LIST_DROPPED_WIDTH = 180;  // dialog units
-// What the tray icon's tip says beside the program's name while the COM port is gone.
-constexpr const char* TRAY_TIP_SEPARATOR = ": ";
 }
 
 // Broadcast by the shell whenever it builds the taskbar afresh, as after a restart of Explorer.
@@ -63,10 +52,6 @@ BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
     ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
-    ON_MESSAGE(WM_RESUME_RECEIVE, OnResumeReceive)
-    ON_MESSAGE(WM_LINE_RESULT, OnLineResult)
-    ON_MESSAGE(WM_LOG_FAILURE, OnLogFailure)
-    ON_MESSAGE(WM_LINE_LOST, OnLineLost)
     ON_MESSAGE(WM_DEVICECHANGE, OnDeviceChange)
     ON_MESSAGE(WM_SHOW_ERROR, OnShowError)
     ON_MESSAGE(WM_WINDOWPOSCHANGING, OnWindowPosChanging)
@@ -114,7 +99,6 @@ BOOL CControlPanelDlg::OnInitDialog()
     trayIcon.Define(m_hWnd, IDI_TRAY, WM_TRAY_NOTIFY,
                     ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_TRAY)), TRAY_TIP);
     trayIcon.Add();
-    engine.Attach(m_hWnd);
 
     FillLists();
     const PanelValues panel = settings.ToPanel();
@@ -230,7 +214,6 @@ LRESULT CControlPanelDlg::OnDeviceChange(WPARAM event, LPARAM)
 {
     if (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE || event == DBT_DEVNODES_CHANGED)
         FillComPorts();
-    engine.OnDeviceChange(event);
     // Nothing here objects to a device's removal.
     return TRUE;
 }
@@ -282,8 +265,18 @@ void CControlPanelDlg::OnListenToggle()
         const BridgeOptions options = Options();
         // Nothing opens before every setting is known to work: a box names the one at fault.
         auto failure = ListenCheck::Check(options, LocalAddresses::Ipv4());
-        if (!failure)
-            failure = engine.Start(options);
+        if (!failure) {
+            // The engine's reports wait until it is through, so that its boxes come among its
+            // locks and status as they always have.
+            engineView.BeginListen();
+            try {
+                failure = engine.Start(options);
+            } catch (...) {
+                engineView.EndListen();
+                throw;
+            }
+            engineView.EndListen();
+        }
         if (failure)
             FailAtField(FieldOf(failure->field), failure->message);
     } else {
@@ -337,71 +330,6 @@ BridgeOptions CControlPanelDlg::Options() const
     return options;
 }
 
-void CControlPanelDlg::Lock(ControlGroup group)
-{
-    switch (group) {
-    case ControlGroup::CONNECTION:
-        SetDlgItemText(IDC_LISTEN, STOP_TEXT);
-        for (int id : LOCKED_WHILE_LISTENING)
-            EnableDlgItem(id, false);
-        break;
-    case ControlGroup::LOG_RECEIVER:
-        EnableItems({IDC_LOG_ADDRESS, IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT, IDC_LOG_PORT_LABEL}, false);
-        break;
-    case ControlGroup::LOG_FILE:
-        EnableDlgItem(IDC_LOG_FILE_NAME, false);
-        break;
-    case ControlGroup::SERIAL_PARAMETERS:
-        EnableItems({IDC_SERIAL_GROUP, IDC_SPEED_LABEL, IDC_PARITY_LABEL, IDC_STOP_BITS_LABEL, IDC_SPEED,
-                     IDC_PARITY, IDC_STOP_BITS},
-                    false);
-        break;
-    }
-}
-
-void CControlPanelDlg::ShowStatus(const std::string& text)
-{
-    statusText = text;
-    UpdateData(false);
-}
-
-void CControlPanelDlg::ShowLineLost(const std::string& text)
-{
-    trayIcon.SetTip(text.empty() ? TRAY_TIP : (std::string(TRAY_TIP) + TRAY_TIP_SEPARATOR + text).c_str());
-}
-
-void CControlPanelDlg::ShowErrorLater(const std::string& text)
-{
-    laterErrors.push_back(text);
-    ::PostMessageA(m_hWnd, WM_SHOW_ERROR, 0, 0);
-}
-
-LRESULT CControlPanelDlg::OnShowError(WPARAM, LPARAM)
-{
-    if (laterErrors.empty())
-        return 0;
-    const std::string text = laterErrors.front();
-    laterErrors.pop_front();
-    // Worded and shown like the file errors the framework reports.
-    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
-    return 0;
-}
-
-void CControlPanelDlg::ShowSpeed(int speedIndex)
-{
-    SetComboSel(IDC_SPEED, speedIndex);
-}
-
-void CControlPanelDlg::ShowParity(int parityIndex)
-{
-    SetComboSel(IDC_PARITY, parityIndex);
-}
-
-void CControlPanelDlg::ShowStopBits(int stopBitsIndex)
-{
-    SetComboSel(IDC_STOP_BITS, stopBitsIndex);
-}
-
 void CControlPanelDlg::ShowIdleLook() const
 {
     SetDlgItemText(IDC_LISTEN, LISTEN_TEXT);
@@ -416,8 +344,6 @@ void CControlPanelDlg::OnTimer(UINT_PTR id)
     if (id == LISTEN_LOCK_TIMER) {
         EnableDlgItem(IDC_LISTEN, true);
         KillTimer(LISTEN_LOCK_TIMER);
-    } else {
-        engine.OnTimer(id);
     }
 }
 

@@ -1,6 +1,5 @@
 // The bridge's control panel: settings fields, enabling rules, model presets, Listen/Stop, tray icon.
 #pragma once
-#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -9,14 +8,14 @@
 #include "../../framework/CTrayIcon.h"
 #include "../engine/BridgeEngine.h"
 #include "../core/BridgeSettings.h"
-#include "../engine/IBridgeView.h"
 #include "../core/ListenCheck.h"
+#include "PanelEngineView.h"
 
 // Tray icon callback message.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 2;
 
 // The window only: what it shows and what its controls do. The bridge itself is the engine.
-class CControlPanelDlg : public CDialog, private IBridgeView {
+class CControlPanelDlg : public CDialog {
 public:
     explicit CControlPanelDlg(BridgeSettings& appSettings);
 
@@ -61,10 +60,6 @@ protected:
     void OnPaint();
     HICON OnQueryDragIcon() const { return icon; }
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
-    LRESULT OnResumeReceive(WPARAM, LPARAM) { return engine.OnResumeReceive(); }
-    LRESULT OnLineResult(WPARAM, LPARAM) { return engine.OnLineResult(); }
-    LRESULT OnLogFailure(WPARAM, LPARAM) { return engine.OnLogFailure(); }
-    LRESULT OnLineLost(WPARAM error, LPARAM) { return engine.OnLineLost(error); }
     LRESULT OnDeviceChange(WPARAM event, LPARAM);
     // The shell and the session.
     LRESULT OnTaskbarCreated(WPARAM, LPARAM);
@@ -75,16 +70,13 @@ protected:
     DECLARE_MESSAGE_MAP(CControlPanelDlg)
 
 private:
-    // What the engine shows through the panel.
-    void ShowStatus(const std::string& text) override;
-    void ShowLineLost(const std::string& text) override;
-    void ShowSpeed(int speedIndex) override;
-    void ShowParity(int parityIndex) override;
-    void ShowStopBits(int stopBitsIndex) override;
-    void Lock(ControlGroup group) override;
-    void ShowError(const std::string& text) override { AfxMessageBox(text, MB_OK); }
-    void ShowErrorLater(const std::string& text) override;
-    LRESULT OnShowError(WPARAM, LPARAM);
+    // What the engine reports is shown by its face, which reaches into the panel's controls.
+    friend class PanelEngineView;
+    LRESULT OnShowError(WPARAM, LPARAM)
+    {
+        engineView.OnShowError();
+        return 0;
+    }
 
     void FillLists() const;
     void ApplyManualRule() const;
@@ -100,7 +92,7 @@ private:
 
     BridgeSettings& settings;
     HICON icon;
-    std::deque<std::string> laterErrors;  // window thread: shown one by one from posted messages
     CTrayIcon trayIcon;
-    BridgeEngine engine{*this};
+    PanelEngineView engineView{*this};
+    BridgeEngine engine{engineView};
 };

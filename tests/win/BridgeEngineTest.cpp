@@ -6,42 +6,31 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <sstream>
 #include <thread>
 #include <string>
 #include <vector>
 
 #include "bridge/engine/BridgeEngine.h"
-#include "bridge/engine/BridgeMessages.h"
 #include "framework/AfxSocket.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
 
-// The window the engine would have: it records what the engine shows.
-struct FakeView : IBridgeView {
-    void ShowStatus(const std::string&) override {}
-    void ShowLineLost(const std::string&) override {}
-    void ShowSpeed(int speedIndex) override { speeds.push_back(speedIndex); }
-    void ShowParity(int) override {}
-    void ShowStopBits(int) override {}
-    void Lock(ControlGroup) override {}
-    void ShowError(const std::string& text) override
-    {
-        errors.push_back(text);
-        if (whileErrorShown)
-            whileErrorShown();
-    }
-    void ShowErrorLater(const std::string&) override {}
+// The face the engine would have: it records what the engine reports.
+struct FakeView : IEngineEvents {
+    void StageReached(ListenStage) override {}
+    void StatusChanged(const std::string&) override {}
+    void LineLost(const std::string&) override {}
+    void LineBack() override {}
+    void RateSet(std::uint32_t bitsPerSecond, RateCause) override { rates.push_back(bitsPerSecond); }
+    void ParitySet(int) override {}
+    void StopBitsSet(int) override {}
+    void Failure(const std::string& text) override { errors.push_back(text); }
 
-    std::vector<int> speeds;
+    std::vector<std::uint32_t> rates;
     std::vector<std::string> errors;
-    std::function<void()> whileErrorShown;  // what happens while a box is up
 };
-
-// Receive notifications the pump below has handed to sockets.
-int readNotifications = 0;
 
 // Handles the window thread's messages until the condition holds; false after the deadline.
 bool PumpUntil(const std::function<bool()>& condition, double seconds = 10)
@@ -52,13 +41,8 @@ bool PumpUntil(const std::function<bool()>& condition, double seconds = 10)
             return false;
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            char windowClass[64] = {};
-            ::GetClassNameA(msg.hwnd, windowClass, sizeof windowClass);
-            if (std::string(windowClass) == "AfxSocketNotifySink" && WSAGETSELECTEVENT(msg.lParam) == FD_READ)
-                ++readNotifications;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             ::DispatchMessageA(&msg);
-        }
     }
     return true;
 }
@@ -139,40 +123,12 @@ std::string SpeedRecord(std::uint32_t rate, char ignored = 0)
     return record;
 }
 
-LRESULT CALLBACK ForwardToEngine(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* engine = reinterpret_cast<BridgeEngine*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (engine && message == WM_RESUME_RECEIVE)
-        return engine->OnResumeReceive();
-    if (engine && message == WM_LINE_RESULT)
-        return engine->OnLineResult();
-    if (engine && message == WM_LOG_FAILURE)
-        return engine->OnLogFailure();
-    if (engine && message == WM_LINE_LOST)
-        return engine->OnLineLost(wParam);
-    if (engine && message == WM_TIMER && engine->OnTimer(wParam))
-        return 0;
-    return ::DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 class BridgeEngineTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_TRUE(AfxSocketInit());
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = ForwardToEngine;
-        windowClass.hInstance = ::GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "BridgeEngineTestWindow";
-        ::RegisterClassA(&windowClass);
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(AfxSocketInit()); }
 
     void SetUp() override
     {
-        window = ::CreateWindowExA(0, "BridgeEngineTestWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   ::GetModuleHandleA(nullptr), nullptr);
-        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&engine));
-        engine.Attach(window);
         char directory[MAX_PATH];
         ::GetTempPathA(MAX_PATH, directory);
         logPath = std::string(directory) + "engine-test-" + std::to_string(::GetCurrentProcessId()) + ".txt";
@@ -189,7 +145,6 @@ protected:
     {
         if (engine.Listening())
             engine.Stop();
-        ::DestroyWindow(window);
         ::DeleteFileA(logPath.c_str());
     }
 
@@ -219,7 +174,6 @@ protected:
     FakeView view;
     BridgeEngine engine{view};
     BridgeOptions options;
-    HWND window = nullptr;
     std::string logPath;
 };
 }
@@ -263,35 +217,29 @@ TEST_F(BridgeEngineTest, ASpeedChangeBetweenReadsLosesNothing)
         client.Send(before);
         echoed += client.Receive(before.size());
         sent += before;
-        const std::size_t shown = view.speeds.size();
+        const std::size_t shown = view.rates.size();
         config.Send(SpeedRecord(rate));
-        ASSERT_TRUE(PumpUntil([&] { return view.speeds.size() > shown; })) << "speed change to " << rate;
+        ASSERT_TRUE(PumpUntil([&] { return view.rates.size() > shown; })) << "speed change to " << rate;
         const std::string after = "after\r";
         client.Send(after);
         echoed += client.Receive(after.size());
         sent += after;
     }
     EXPECT_EQ(echoed, sent);
-    EXPECT_EQ(view.speeds, (std::vector<int>{7, 4, 5}));
+    EXPECT_EQ(view.rates, (std::vector<std::uint32_t>{9600, 2400, 4800}));
 }
 
-TEST_F(BridgeEngineTest, AClientThatSendsWhileABoxIsUpIsReadOnceTheLineRuns)
+TEST_F(BridgeEngineTest, AFailureIsReportedWithoutWaitingAndTheLineRunsOn)
 {
-    // The test run makes COM1 a device that is no serial line: its settings cannot be applied,
-    // and the box saying so is up before the line's worker starts.
+    // The test run makes COM1 a device that is no serial line: its settings cannot be applied.
+    // Listen reports that and goes on at once, with nobody reading the report yet.
     options.comPort = 1;
-    std::unique_ptr<Client> early;
-    view.whileErrorShown = [&] {
-        early = std::make_unique<Client>(options.listenPort);
-        early->Send("sent while the box was up");
-        const int before = readNotifications;
-        ASSERT_TRUE(PumpUntil([&] { return readNotifications > before; })) << "the receive was not noticed";
-    };
     engine.Start(options);
     ASSERT_EQ(view.errors, std::vector<std::string>{"Błąd ustawień COM1"});
-    ASSERT_TRUE(early);
-    EXPECT_NE(StopAndReadLog().find(Tcp(options.listenPort) + "sent while the box was up"), std::string::npos)
-        << "the waiting receive was never resumed";
+    Client client(options.listenPort);
+    client.Send("sent after the failure");
+    ASSERT_TRUE(PumpUntil([&] { return ReadLog().find(Tcp(options.listenPort) + "sent after the failure") != std::string::npos; }))
+        << "the client was not read";
 }
 
 TEST_F(BridgeEngineTest, APartialRecordDiesWithItsClientAndStopDropsWhatTheLineNeverTook)
@@ -306,8 +254,8 @@ TEST_F(BridgeEngineTest, APartialRecordDiesWithItsClientAndStopDropsWhatTheLineN
     }
     Client next(options.configPort);
     next.Send(SpeedRecord(9600));
-    ASSERT_TRUE(PumpUntil([&] { return !view.speeds.empty(); }));
-    EXPECT_EQ(view.speeds, std::vector<int>{7}) << "the new client's record is read from its own first byte";
+    ASSERT_TRUE(PumpUntil([&] { return !view.rates.empty(); }));
+    EXPECT_EQ(view.rates, std::vector<std::uint32_t>{9600}) << "the new client's record is read from its own first byte";
 
     const std::string log = StopAndReadLog();
     EXPECT_NE(log.find(Tcp(options.configPort) + " INCOMPLETE CFG [5] dropped" + Tcp(options.configPort) + SpeedRecord(9600)),
