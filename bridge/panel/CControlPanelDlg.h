@@ -6,11 +6,12 @@
 #include <string>
 
 #include "../../framework/CDialog.h"
-#include "../../framework/CTrayIcon.h"
 #include "../engine/BridgeEngine.h"
 #include "../core/BridgeSettings.h"
 #include "../engine/IBridgeView.h"
 #include "../core/ListenCheck.h"
+#include "ComPortChooser.h"
+#include "TrayPresence.h"
 
 // Tray icon callback message.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 2;
@@ -33,7 +34,6 @@ public:
     int configPort = 5002;
     int manualParameters = 1;
     std::string statusText;
-    bool windowShown = true;
 
     // Writes the settings to the store: at the session's end the process may be ended any moment.
     std::function<void()> saveSettings;
@@ -44,10 +44,10 @@ protected:
     void OnOK() override;
     void OnCancel() override;
 
-    void OnCom1Clicked();
-    void OnCom2Clicked();
-    void OnOtherPortChosen();
-    void FillComPorts();
+    void OnCom1Clicked() { comPorts.OnCom1Clicked(); }
+    void OnCom2Clicked() { comPorts.OnCom2Clicked(); }
+    void OnOtherPortChosen() { comPorts.OnOtherPortChosen(); }
+    void FillComPorts() { comPorts.Fill(); }
     void OnLogToFileClicked();
     void OnLogToTcpClicked();
     void OnManualClicked();
@@ -90,7 +90,6 @@ private:
     void ApplyManualRule() const;
     void ApplyLogRules() const;
     void ShowIdleLook() const;
-    void HideToTray();
     LRESULT OnWindowPosChanging(WPARAM, LPARAM lParam);
     BridgeOptions Options() const;
     static int FieldOf(ListenCheck::Field field);
@@ -99,8 +98,9 @@ private:
     void EnableItems(std::initializer_list<int> ids, bool enable) const;
 
     BridgeSettings& settings;
+    ComPortChooser comPorts{*this, com1Selected, com2Selected, otherComPort};
     HICON icon;
     std::deque<std::string> laterErrors;  // window thread: shown one by one from posted messages
-    CTrayIcon trayIcon;
+    TrayPresence trayIcon;
     BridgeEngine engine{*this};
 };
