@@ -1,7 +1,6 @@
-// The bridge's control panel: settings fields, enabling rules, model presets, Listen/Stop, tray icon.
+// The bridge's control panel: settings fields and their rules, Listen/Stop, the end of the session.
 #include "CControlPanelDlg.h"
 
-#include "../../common/IntegerText.h"
 #include "../../framework/CDataExchange.h"
 #include "../../framework/CPaintDC.h"
 #include <dbt.h>
@@ -11,7 +10,6 @@
 #include "CInstanceGuard.h"
 #include "../core/ListenCheck.h"
 #include "../engine/LocalAddresses.h"
-#include "../core/ModelPreset.h"
 #include "../core/SerialEncodings.h"
 #include "resource.h"
 
@@ -130,7 +128,7 @@ BOOL CControlPanelDlg::OnInitDialog()
 
     SendDlgItemMessage(IDC_SPEED, CB_SETEXTENDEDUI, TRUE);
     comPorts.Attach();
-    ApplyManualRule();
+    presets.ApplyManualRule();
     ApplyLogRules();
     UpdateData(false);
     return TRUE;
@@ -147,20 +145,13 @@ void CControlPanelDlg::FillLists() const
         add(IDC_PARITY, SerialEncodings::ParityText(i));
     for (int i = 0; i < SerialEncodings::STOP_BITS_COUNT; ++i)
         add(IDC_STOP_BITS, SerialEncodings::StopBitsText(i));
-    for (int i = 0; i < ModelPreset::MODEL_COUNT; ++i)
-        add(IDC_MODEL, ModelPreset::ModelName(i));
+    presets.FillModels();
 }
 
 void CControlPanelDlg::EnableItems(std::initializer_list<int> ids, bool enable) const
 {
     for (int id : ids)
         EnableDlgItem(id, enable);
-}
-
-void CControlPanelDlg::ApplyManualRule() const
-{
-    EnableItems({IDC_SPEED, IDC_PARITY, IDC_STOP_BITS}, manualParameters != 0);
-    EnableDlgItem(IDC_MODEL, manualParameters == 0);
 }
 
 void CControlPanelDlg::ApplyLogRules() const
@@ -188,27 +179,6 @@ void CControlPanelDlg::OnLogToTcpClicked()
 {
     UpdateData(true);
     EnableItems({IDC_LOG_ADDRESS, IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT, IDC_LOG_PORT_LABEL}, logToTcp == 1);
-}
-
-void CControlPanelDlg::OnManualClicked()
-{
-    UpdateData(true);
-    EnableItems({IDC_SPEED, IDC_PARITY, IDC_STOP_BITS}, manualParameters == 1);
-    EnableDlgItem(IDC_MODEL, manualParameters != 1);
-}
-
-void CControlPanelDlg::ApplyModelPreset()
-{
-    if (auto preset = ModelPreset::ForModel(GetComboSel(IDC_MODEL))) {
-        SetComboSel(IDC_SPEED, preset->speedIndex);
-        SetComboSel(IDC_STOP_BITS, preset->stopBitsIndex);
-        SetComboSel(IDC_PARITY, preset->parityIndex);
-        listenPort = ModelPreset::PRESET_LISTEN_PORT;
-        SetDlgItemText(IDC_LISTEN_PORT, IntegerText::Format(listenPort));
-        configPort = ModelPreset::PRESET_CONFIG_PORT;
-        SetDlgItemText(IDC_CONFIG_PORT, IntegerText::Format(configPort));
-    }
-    UpdateData(true);
 }
 
 void CControlPanelDlg::OnListenToggle()
@@ -350,7 +320,7 @@ void CControlPanelDlg::ShowIdleLook() const
     SetDlgItemText(IDC_LISTEN, LISTEN_TEXT);
     for (int id : FREED_WHEN_IDLE)
         EnableDlgItem(id, true);
-    ApplyManualRule();
+    presets.ApplyManualRule();
     ApplyLogRules();
 }
 

@@ -1,4 +1,4 @@
-// The bridge's control panel: settings fields, enabling rules, model presets, Listen/Stop, tray icon.
+// The bridge's control panel: settings fields and their rules, Listen/Stop, the end of the session.
 #pragma once
 #include <deque>
 #include <functional>
@@ -11,6 +11,7 @@
 #include "../engine/IBridgeView.h"
 #include "../core/ListenCheck.h"
 #include "ComPortChooser.h"
+#include "ModelPresetChooser.h"
 #include "TrayPresence.h"
 
 // Tray icon callback message.
@@ -50,8 +51,8 @@ protected:
     void FillComPorts() { comPorts.Fill(); }
     void OnLogToFileClicked();
     void OnLogToTcpClicked();
-    void OnManualClicked();
-    void ApplyModelPreset();
+    void OnManualClicked() { presets.OnManualClicked(); }
+    void ApplyModelPreset() { presets.OnModelChosen(); }
     void OnListenToggle();
     void OnAccess();
     void OnTimer(UINT_PTR id);
@@ -87,7 +88,6 @@ private:
     LRESULT OnShowError(WPARAM, LPARAM);
 
     void FillLists() const;
-    void ApplyManualRule() const;
     void ApplyLogRules() const;
     void ShowIdleLook() const;
     LRESULT OnWindowPosChanging(WPARAM, LPARAM lParam);
@@ -99,6 +99,7 @@ private:
 
     BridgeSettings& settings;
     ComPortChooser comPorts{*this, com1Selected, com2Selected, otherComPort};
+    ModelPresetChooser presets{*this, manualParameters, listenPort, configPort};
     HICON icon;
     std::deque<std::string> laterErrors;  // window thread: shown one by one from posted messages
     TrayPresence trayIcon;
