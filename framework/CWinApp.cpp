@@ -1,7 +1,6 @@
 // The application object: its name, the registry profile, instance start-up and the main window.
 #include "CWinApp.h"
 
-#include "CRegKey.h"
 #include "CWnd.h"
 
 namespace {
@@ -86,35 +85,4 @@ int CWinApp::Run()
 std::string CWinApp::ProfileKeyPath(const char* section) const
 {
     return "Software\\" + registryKey + "\\" + appName + "\\" + section;
-}
-
-int CWinApp::GetProfileInt(const char* section, const char* entry, int defaultValue) const
-{
-    CRegKey key;
-    if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
-        return defaultValue;
-    const auto value = key.QueryDWORD(entry);
-    return value ? static_cast<int>(*value) : defaultValue;
-}
-
-std::string CWinApp::GetProfileString(const char* section, const char* entry, const char* defaultValue) const
-{
-    CRegKey key;
-    if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
-        return defaultValue;
-    return key.QueryString(entry).value_or(defaultValue);
-}
-
-bool CWinApp::WriteProfileInt(const char* section, const char* entry, int value) const
-{
-    CRegKey key;
-    return key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_WRITE) == ERROR_SUCCESS &&
-           key.SetDWORD(entry, static_cast<DWORD>(value)) == ERROR_SUCCESS;
-}
-
-bool CWinApp::WriteProfileString(const char* section, const char* entry, const std::string& value) const
-{
-    CRegKey key;
-    return key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section), KEY_WRITE) == ERROR_SUCCESS &&
-           key.SetString(entry, value) == ERROR_SUCCESS;
 }

@@ -20,12 +20,8 @@ public:
     virtual int ExitInstance() { return 0; }
     virtual int Run();
 
-    // Profile values then live under HKCU\Software\<company>\<application>\<section>.
+    // The profile's sections then live under HKCU\Software\<company>\<application>\<section>.
     void SetRegistryKey(const char* company) { registryKey = company; }
-    int GetProfileInt(const char* section, const char* entry, int defaultValue) const;
-    std::string GetProfileString(const char* section, const char* entry, const char* defaultValue) const;
-    bool WriteProfileInt(const char* section, const char* entry, int value) const;
-    bool WriteProfileString(const char* section, const char* entry, const std::string& value) const;
     std::string ProfileKeyPath(const char* section) const;
 
     const std::string& AppName() const { return appName; }

@@ -2,6 +2,7 @@
 #pragma once
 #include "../../framework/CWinApp.h"
 #include "../core/BridgeSettings.h"
+#include "../engine/SettingsStore.h"
 
 class CBridgeApp : public CWinApp {
 public:
@@ -15,5 +16,8 @@ public:
     BridgeSettings settings;  // UI thread only
 
 private:
+    // Under the current user's profile: HKCU\Software\<company>\<program name>\Settings.
+    SettingsStore Store() const;
+
     bool settingsLoaded = false;  // only what was read is written back
 };

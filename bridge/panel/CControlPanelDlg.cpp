@@ -1,7 +1,6 @@
-// The bridge's control panel: settings fields, enabling rules, model presets, Listen/Stop, tray icon.
+// The bridge's control panel: settings fields and their rules, Listen/Stop, the end of the session.
 #include "CControlPanelDlg.h"
 
-#include "../../common/IntegerText.h"
 #include "../../framework/CDataExchange.h"
 #include "../../framework/CPaintDC.h"
 #include <dbt.h>
@@ -10,8 +9,6 @@
 #include "CInstanceGuard.h"
 #include "../core/ListenCheck.h"
 #include "../engine/LocalAddresses.h"
-#include "../core/ModelPreset.h"
-#include "../engine/SerialPortScan.h"
 #include "../core/SerialEncodings.h"
 #include "resource.h"
 
@@ -26,8 +23,6 @@ constexpr int FREED_WHEN_IDLE[] = {IDC_COM1,         IDC_COM2,        IDC_COM_OT
                                    IDC_LOG_TO_FILE,  IDC_COM_GROUP,   IDC_LISTEN_PORT,  IDC_CONFIG_PORT,
                                    IDC_SERIAL_GROUP, IDC_SPEED_LABEL, IDC_PARITY_LABEL, IDC_STOP_BITS_LABEL,
                                    IDC_MANUAL,       IDC_ACCESS};
-// The list of other ports opens wider than its box, for the devices' long names.
-constexpr int COM_LIST_DROPPED_WIDTH = 180;  // dialog units
 }
 
 // Broadcast by the shell whenever it builds the taskbar afresh, as after a restart of Explorer.
@@ -116,11 +111,8 @@ BOOL CControlPanelDlg::OnInitDialog()
     SetComboSel(IDC_STOP_BITS, panel.stopBitsIndex);
 
     SendDlgItemMessage(IDC_SPEED, CB_SETEXTENDEDUI, TRUE);
-    RECT dropped{0, 0, COM_LIST_DROPPED_WIDTH, 0};
-    ::MapDialogRect(m_hWnd, &dropped);
-    SendDlgItemMessage(IDC_COM_OTHER, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(dropped.right));
-    FillComPorts();
-    ApplyManualRule();
+    comPorts.Attach();
+    presets.ApplyManualRule();
     ApplyLogRules();
     UpdateData(false);
     return TRUE;
@@ -137,8 +129,7 @@ void CControlPanelDlg::FillLists() const
         add(IDC_PARITY, SerialEncodings::ParityText(i));
     for (int i = 0; i < SerialEncodings::STOP_BITS_COUNT; ++i)
         add(IDC_STOP_BITS, SerialEncodings::StopBitsText(i));
-    for (int i = 0; i < ModelPreset::MODEL_COUNT; ++i)
-        add(IDC_MODEL, ModelPreset::ModelName(i));
+    presets.FillModels();
 }
 
 void CControlPanelDlg::EnableItems(std::initializer_list<int> ids, bool enable) const
@@ -147,67 +138,10 @@ void CControlPanelDlg::EnableItems(std::initializer_list<int> ids, bool enable) 
         EnableDlgItem(id, enable);
 }
 
-void CControlPanelDlg::ApplyManualRule() const
-{
-    EnableItems({IDC_SPEED, IDC_PARITY, IDC_STOP_BITS}, manualParameters != 0);
-    EnableDlgItem(IDC_MODEL, manualParameters == 0);
-}
-
 void CControlPanelDlg::ApplyLogRules() const
 {
     EnableItems({IDC_LOG_PORT, IDC_LOG_ADDRESS, IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT_LABEL}, logToTcp != 0);
     EnableDlgItem(IDC_LOG_FILE_NAME, logToFile != 0);
-}
-
-void CControlPanelDlg::OnCom1Clicked()
-{
-    UpdateData(true);
-    if (com1Selected == 1) {
-        com2Selected = 0;
-        otherComPort = 0;
-        // Write the check states only: a bad port field must not be overwritten or re-reported.
-        SendDlgItemMessage(IDC_COM2, BM_SETCHECK, BST_UNCHECKED);
-        SetComboSel(IDC_COM_OTHER, -1);
-    }
-}
-
-void CControlPanelDlg::OnCom2Clicked()
-{
-    UpdateData(true);
-    if (com2Selected == 1) {
-        com1Selected = 0;
-        otherComPort = 0;
-        SendDlgItemMessage(IDC_COM1, BM_SETCHECK, BST_UNCHECKED);
-        SetComboSel(IDC_COM_OTHER, -1);
-    }
-}
-
-// A port from the list takes the place of the radio buttons' choice, as a third button would.
-void CControlPanelDlg::OnOtherPortChosen()
-{
-    const int index = GetComboSel(IDC_COM_OTHER);
-    if (index < 0)
-        return;
-    otherComPort = static_cast<int>(SendDlgItemMessage(IDC_COM_OTHER, CB_GETITEMDATA, static_cast<WPARAM>(index)));
-    com1Selected = 0;
-    com2Selected = 0;
-    SendDlgItemMessage(IDC_COM1, BM_SETCHECK, BST_UNCHECKED);
-    SendDlgItemMessage(IDC_COM2, BM_SETCHECK, BST_UNCHECKED);
-}
-
-// Read afresh whenever the list opens and whenever a device comes or goes: adapters are plugged
-// in while the panel is open. The chosen port stays chosen, present or not.
-void CControlPanelDlg::FillComPorts()
-{
-    SendDlgItemMessage(IDC_COM_OTHER, CB_RESETCONTENT);
-    for (const ComPortList::Entry& entry : ComPortList::Entries(SerialPortScan::Present(), otherComPort)) {
-        const auto index = SendDlgItemMessage(IDC_COM_OTHER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.label.c_str()));
-        if (index < 0)
-            continue;
-        SendDlgItemMessage(IDC_COM_OTHER, CB_SETITEMDATA, static_cast<WPARAM>(index), entry.number);
-        if (entry.number == otherComPort)
-            SetComboSel(IDC_COM_OTHER, static_cast<int>(index));
-    }
 }
 
 LRESULT CControlPanelDlg::OnDeviceChange(WPARAM event, LPARAM)
@@ -228,27 +162,6 @@ void CControlPanelDlg::OnLogToTcpClicked()
 {
     UpdateData(true);
     EnableItems({IDC_LOG_ADDRESS, IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT, IDC_LOG_PORT_LABEL}, logToTcp == 1);
-}
-
-void CControlPanelDlg::OnManualClicked()
-{
-    UpdateData(true);
-    EnableItems({IDC_SPEED, IDC_PARITY, IDC_STOP_BITS}, manualParameters == 1);
-    EnableDlgItem(IDC_MODEL, manualParameters != 1);
-}
-
-void CControlPanelDlg::ApplyModelPreset()
-{
-    if (auto preset = ModelPreset::ForModel(GetComboSel(IDC_MODEL))) {
-        SetComboSel(IDC_SPEED, preset->speedIndex);
-        SetComboSel(IDC_STOP_BITS, preset->stopBitsIndex);
-        SetComboSel(IDC_PARITY, preset->parityIndex);
-        listenPort = ModelPreset::PRESET_LISTEN_PORT;
-        SetDlgItemText(IDC_LISTEN_PORT, IntegerText::Format(listenPort));
-        configPort = ModelPreset::PRESET_CONFIG_PORT;
-        SetDlgItemText(IDC_CONFIG_PORT, IntegerText::Format(configPort));
-    }
-    UpdateData(true);
 }
 
 void CControlPanelDlg::OnListenToggle()
@@ -335,7 +248,7 @@ void CControlPanelDlg::ShowIdleLook() const
     SetDlgItemText(IDC_LISTEN, LISTEN_TEXT);
     for (int id : FREED_WHEN_IDLE)
         EnableDlgItem(id, true);
-    ApplyManualRule();
+    presets.ApplyManualRule();
     ApplyLogRules();
 }
 
@@ -362,25 +275,18 @@ void CControlPanelDlg::OnOK()
 // which stops the engine, keeps the settings and removes the tray icon.
 void CControlPanelDlg::OnCancel()
 {
-    HideToTray();
+    trayIcon.Hide();
 }
 
 void CControlPanelDlg::OnClose()
 {
-    HideToTray();
+    trayIcon.Hide();
 }
 
 void CControlPanelDlg::OnSize(UINT type, int, int)
 {
     if (type == SIZE_MINIMIZED)
-        HideToTray();
-}
-
-void CControlPanelDlg::HideToTray()
-{
-    ShowWindow(SW_HIDE);
-    windowShown = false;
-    trayIcon.Add();
+        trayIcon.Hide();
 }
 
 void CControlPanelDlg::OnSysCommand(UINT id, LPARAM)
@@ -410,28 +316,12 @@ void CControlPanelDlg::OnPaint()
 
 LRESULT CControlPanelDlg::OnTrayNotify(WPARAM, LPARAM lParam)
 {
-    if (LOWORD(lParam) != WM_LBUTTONDOWN)
-        return 0;
-    if (windowShown) {
-        ShowWindow(SW_HIDE);
-        windowShown = false;
-    } else {
-        windowShown = true;
-        ShowWindow(SW_RESTORE);
-        ::SetForegroundWindow(m_hWnd);
-        ::SetFocus(m_hWnd);
-    }
-    return 0;
+    return trayIcon.OnNotify(lParam);
 }
 
-// The dialog manager shows a modal dialog once its queue first runs empty. A panel hidden to the
-// tray before that moment (closed at once after starting) would pop up again by itself, so a
-// show is let through only while the panel means to be seen.
 LRESULT CControlPanelDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
 {
-    auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-    if (!windowShown)
-        pos->flags &= ~SWP_SHOWWINDOW;
+    trayIcon.FilterShow(*reinterpret_cast<WINDOWPOS*>(lParam));
     Default();
     return 0;
 }
@@ -456,19 +346,12 @@ void CControlPanelDlg::CopyPanelToSettings()
 
 LRESULT CControlPanelDlg::OnTaskbarCreated(WPARAM, LPARAM)
 {
-    trayIcon.AddAgain();
-    return 0;
+    return trayIcon.OnTaskbarCreated();
 }
 
-// A second start of the program asks for the panel: shown as a click on the tray icon shows it.
 LRESULT CControlPanelDlg::OnShowPanel(WPARAM, LPARAM)
 {
-    const bool wasShown = windowShown;
-    windowShown = true;
-    ShowWindow(IsIconic() || !wasShown ? SW_RESTORE : SW_SHOW);
-    // A box open over the panel comes first, as the panel would bring it when activated.
-    ::SetForegroundWindow(::GetLastActivePopup(m_hWnd));
-    return 0;
+    return trayIcon.OnShowRequest();
 }
 
 // The user logs off or the machine shuts down: what "&Koniec" keeps is kept now, since the

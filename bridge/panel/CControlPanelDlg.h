@@ -1,15 +1,17 @@
-// The bridge's control panel: settings fields, enabling rules, model presets, Listen/Stop, tray icon.
+// The bridge's control panel: settings fields and their rules, Listen/Stop, the end of the session.
 #pragma once
 #include <functional>
 #include <initializer_list>
 #include <string>
 
 #include "../../framework/CDialog.h"
-#include "../../framework/CTrayIcon.h"
 #include "../engine/BridgeEngine.h"
 #include "../core/BridgeSettings.h"
 #include "../core/ListenCheck.h"
 #include "PanelEngineView.h"
+#include "ComPortChooser.h"
+#include "ModelPresetChooser.h"
+#include "TrayPresence.h"
 
 // Tray icon callback message.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 2;
@@ -32,7 +34,6 @@ public:
     int configPort = 5002;
     int manualParameters = 1;
     std::string statusText;
-    bool windowShown = true;
 
     // Writes the settings to the store: at the session's end the process may be ended any moment.
     std::function<void()> saveSettings;
@@ -43,14 +44,14 @@ protected:
     void OnOK() override;
     void OnCancel() override;
 
-    void OnCom1Clicked();
-    void OnCom2Clicked();
-    void OnOtherPortChosen();
-    void FillComPorts();
+    void OnCom1Clicked() { comPorts.OnCom1Clicked(); }
+    void OnCom2Clicked() { comPorts.OnCom2Clicked(); }
+    void OnOtherPortChosen() { comPorts.OnOtherPortChosen(); }
+    void FillComPorts() { comPorts.Fill(); }
     void OnLogToFileClicked();
     void OnLogToTcpClicked();
-    void OnManualClicked();
-    void ApplyModelPreset();
+    void OnManualClicked() { presets.OnManualClicked(); }
+    void ApplyModelPreset() { presets.OnModelChosen(); }
     void OnListenToggle();
     void OnAccess();
     void OnTimer(UINT_PTR id);
@@ -79,10 +80,8 @@ private:
     }
 
     void FillLists() const;
-    void ApplyManualRule() const;
     void ApplyLogRules() const;
     void ShowIdleLook() const;
-    void HideToTray();
     LRESULT OnWindowPosChanging(WPARAM, LPARAM lParam);
     BridgeOptions Options() const;
     static int FieldOf(ListenCheck::Field field);
@@ -91,8 +90,10 @@ private:
     void EnableItems(std::initializer_list<int> ids, bool enable) const;
 
     BridgeSettings& settings;
+    ComPortChooser comPorts{*this, com1Selected, com2Selected, otherComPort};
+    ModelPresetChooser presets{*this, manualParameters, listenPort, configPort};
     HICON icon;
-    CTrayIcon trayIcon;
+    TrayPresence trayIcon;
     PanelEngineView engineView{*this};
     BridgeEngine engine{engineView};
 };

@@ -1,0 +1,88 @@
+// The bridge's settings store in the registry: values read back, wrong types, the 32-bit view.
+#include <gtest/gtest.h>
+
+#include "bridge/engine/SettingsStore.h"
+#include "framework/CRegKey.h"
+
+namespace {
+constexpr const char* TEST_ROOT = "Software\\SettingsStoreTest";
+constexpr const char* TEST_KEY = "Software\\SettingsStoreTest\\probe\\Settings";
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { ::RegDeleteTreeA(HKEY_CURRENT_USER, TEST_ROOT); }
+    void TearDown() override { ::RegDeleteTreeA(HKEY_CURRENT_USER, TEST_ROOT); }
+    SettingsStore store{HKEY_CURRENT_USER, TEST_KEY};
+};
+}
+
+TEST_F(SettingsStoreTest, ReadingCreatesTheKeyAndGivesTheDefaults)
+{
+    const BridgeSettings loaded = store.Load();
+    EXPECT_EQ(loaded.baudRate, 56000);
+    EXPECT_EQ(loaded.logFileName, "Kavrel.txt");
+    CRegKey key;
+    EXPECT_EQ(key.Open(HKEY_CURRENT_USER, TEST_KEY, KEY_READ), ERROR_SUCCESS);
+}
+
+TEST_F(SettingsStoreTest, WrittenValuesReadBackWithTheirTypes)
+{
+    BridgeSettings settings;
+    settings.comPort = 7;
+    settings.baudRate = 19200;
+    settings.logAddress = "10.0.0.5";
+    settings.allowedClients = "10.0.0.0/8";
+    settings.rfc2217Port = 2217;
+    ASSERT_TRUE(store.Save(settings));
+
+    const BridgeSettings loaded = store.Load();
+    EXPECT_EQ(loaded.comPort, 7);
+    EXPECT_EQ(loaded.baudRate, 19200);
+    EXPECT_EQ(loaded.logAddress, "10.0.0.5");
+    EXPECT_EQ(loaded.allowedClients, "10.0.0.0/8");
+    EXPECT_EQ(loaded.rfc2217Port, 2217);
+    CRegKey key;
+    ASSERT_EQ(key.Open(HKEY_CURRENT_USER, TEST_KEY, KEY_READ), ERROR_SUCCESS);
+    DWORD type = 0, size = 0;
+    ASSERT_TRUE(key.QueryInfo(BridgeSettings::NAME_BAUD_RATE, type, size));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    ASSERT_TRUE(key.QueryInfo(BridgeSettings::NAME_TRACE_FILE_NAME, type, size));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(size, 1u);  // an empty text is its zero byte
+}
+
+TEST_F(SettingsStoreTest, ValueOfAnotherTypeOrSizeReadsAsItsDefault)
+{
+    CRegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, TEST_KEY, KEY_WRITE), ERROR_SUCCESS);
+    key.SetString(BridgeSettings::NAME_LISTEN_PORT, "6000");
+    key.SetDWORD(BridgeSettings::NAME_LOG_ADDRESS, 5);
+    const std::int64_t wide = 9;
+    key.SetValue(BridgeSettings::NAME_PARITY, REG_BINARY, &wide, sizeof wide);
+    key.SetValue(BridgeSettings::NAME_LOG_FILE_NAME, REG_EXPAND_SZ, "x.txt", 6);
+    key.SetDWORD(BridgeSettings::NAME_STOP_BITS, 2);
+
+    const BridgeSettings loaded = store.Load();
+    EXPECT_EQ(loaded.listenPort, 5000);
+    EXPECT_EQ(loaded.logAddress, "127.0.0.1");
+    EXPECT_EQ(loaded.parity, 0);
+    EXPECT_EQ(loaded.logFileName, "Kavrel.txt");
+    EXPECT_EQ(loaded.stopBits, 2);
+}
+
+// The view flag reaches the registry: under HKLM a 64-bit program's 32-bit view is Wow6432Node.
+TEST(SettingsStoreView, The32BitViewOfTheMachineKeyIsTheRedirectedOne)
+{
+    const char* path = "SOFTWARE\\SettingsStoreTest\\Settings";
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\SettingsStoreTest");
+    BridgeSettings settings;
+    settings.listenPort = 6100;
+    ASSERT_TRUE(SettingsStore(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY).Save(settings));
+
+    CRegKey redirected;
+    EXPECT_EQ(redirected.Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\SettingsStoreTest\\Settings", KEY_READ),
+              ERROR_SUCCESS);
+    EXPECT_EQ(SettingsStore(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY).Load().listenPort, 6100);
+    redirected.Close();
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\SettingsStoreTest");
+}
