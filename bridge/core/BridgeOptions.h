@@ -2,11 +2,13 @@
 #pragma once
 #include <string>
 
-// Positions in the panel's lists; -1 when a list has no selection.
+// The line's settings at Listen, in the line's own terms; KEEP leaves the port's own setting
+// (the panel's list had no selection).
 struct SerialParameters {
-    int speedIndex = -1;
-    int parityIndex = -1;
-    int stopBitsIndex = -1;
+    static constexpr int KEEP = -1;
+    int baudRate = KEEP;  // bits per second
+    int parity = KEEP;    // the DCB's parity code: 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int stopBits = KEEP;  // the DCB's stop-bit code: 0 one, 1 one and a half, 2 two
 };
 
 struct BridgeOptions {

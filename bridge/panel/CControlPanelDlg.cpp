@@ -231,9 +231,9 @@ BridgeOptions CControlPanelDlg::Options() const
     options.listenPort = listenPort;
     options.configPort = configPort;
     options.comPort = com1Selected ? 1 : com2Selected ? 2 : otherComPort;
-    options.serial.speedIndex = GetComboSel(IDC_SPEED);
-    options.serial.parityIndex = GetComboSel(IDC_PARITY);
-    options.serial.stopBitsIndex = GetComboSel(IDC_STOP_BITS);
+    options.serial.baudRate = SerialEncodings::BaudAt(GetComboSel(IDC_SPEED));
+    options.serial.parity = SerialEncodings::ParityCodeAt(GetComboSel(IDC_PARITY));
+    options.serial.stopBits = SerialEncodings::StopBitsCodeAt(GetComboSel(IDC_STOP_BITS));
     options.logToFile = logToFile != 0;
     options.logFileName = logFileName;
     options.logToTcp = logToTcp != 0;

@@ -136,7 +136,7 @@ protected:
         options.configPort = FreePort();
         // The test run links COM2 to a simulated exchange that echoes every byte.
         options.comPort = 2;
-        options.serial.speedIndex = 8;  // 19200
+        options.serial.baudRate = 19200;
         options.logToFile = true;
         options.logFileName = logPath;
     }

@@ -1,0 +1,72 @@
+// The exchange's output towards the data client: what waits, for which client, escaped or not, and its sending.
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "ByteRing.h"
+
+// Two threads use it. The window thread changes the client, hands over the com-port protocol's
+// bytes and suspends or resumes the output; the serial worker appends what the line read and
+// sends. The caller wakes the worker after each of the window thread's calls.
+class ClientOutput {
+public:
+    // Sends what it can of `length` bytes to `client`: the count taken (more than 0),
+    // WOULD_BLOCK while the client's socket is full, anything else once the client is gone.
+    using Sender = std::function<long(std::uintptr_t client, const std::uint8_t* bytes, std::size_t length)>;
+    static constexpr long WOULD_BLOCK = -1;
+    static constexpr long GONE = -2;
+    // No client: what the line reads is logged and dropped.
+    static constexpr std::uintptr_t NO_CLIENT = ~std::uintptr_t{0};
+
+    ClientOutput(std::size_t capacity, Sender send);
+    ClientOutput(const ClientOutput&) = delete;
+    ClientOutput& operator=(const ClientOutput&) = delete;
+
+    // Window thread: the client the exchange's bytes go to from now on; a com-port client gets
+    // them with every 0xFF doubled. When it returns no send reaches the previous client, and what
+    // it had not taken is discarded.
+    void SetClient(std::uintptr_t client, bool comPortClient);
+    // Window thread: bytes of the com-port protocol for the current client, sent in order with
+    // the exchange's bytes, never in between a doubled 0xFF.
+    void AddProtocol(const std::string& bytes);
+    // Window thread: the client asked to stop (or to resume) receiving; meanwhile the bytes wait.
+    void Suspend(bool suspend);
+
+    // Worker: a fresh start, with nothing waiting for the client there is now.
+    void Reset();
+    // Worker: bytes the line read, for the client there is now; sent at once unless it is blocked.
+    void Relay(const std::uint8_t* bytes, std::size_t count);
+    // Worker: sends what waits until it is all gone or the client takes no more.
+    void SendWaiting();
+    // Worker: the client's socket is full; SendWaiting again once it takes more.
+    bool Blocked() const { return sendBlocked; }
+    // Worker: something waits that SendWaiting would move (or drop, for a client that has gone).
+    bool HasWork() const;
+    // Worker: how much more the output takes.
+    std::size_t Room() const { return output.Room(); }
+
+private:
+    Sender sender;
+
+    // The data client: changed by the window thread and used by the worker's send, each only
+    // while holding clientLock, so that no send ever reaches a socket that was closed since.
+    std::mutex clientLock;
+    std::uintptr_t client = NO_CLIENT;
+    std::string protocolOut;       // the com-port protocol's bytes, not yet in the output
+    bool outputSuspended = false;  // the client asked for no more of the exchange's bytes for now
+    // Change with the client; written under the lock, read by the worker without it too: the
+    // generation first, then the rest, so that a stale reading is always caught by the generation.
+    std::atomic<bool> escapeOutput{false};
+    std::atomic<bool> protocolWaiting{false};
+    std::atomic<std::uint32_t> clientGeneration{0};
+
+    // Worker only: the exchange's output that waits for the client.
+    ByteRing output;
+    std::string escaped;                 // a com-port client's copy of a read, every 0xFF doubled
+    std::uint32_t outputGeneration = 0;  // the client the waiting output belongs to
+    bool sendBlocked = false;            // the client's socket is full: wait until it takes more
+};
