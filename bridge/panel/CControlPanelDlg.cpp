@@ -322,8 +322,9 @@ LRESULT CControlPanelDlg::OnTrayNotify(WPARAM, LPARAM lParam)
 LRESULT CControlPanelDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
 {
     trayIcon.FilterShow(*reinterpret_cast<WINDOWPOS*>(lParam));
-    Default();
-    return 0;
+    // Finished here rather than handed back to the dialog manager: handed back, a panel shown
+    // again after it was closed got a Cancel at once and hid itself (seen under Wine).
+    return ::DefWindowProcA(m_hWnd, WM_WINDOWPOSCHANGING, 0, lParam);
 }
 
 void CControlPanelDlg::CopyPanelToSettings()
