@@ -5,7 +5,7 @@ import subprocess
 
 import pytest
 
-from wineenv import BUILD, WINE, hexed, unhexed
+from wineenv import BUILD, WINE, UiDriver, WineSession, hexed, unhexed
 
 SERVICE_KEY = "HKLM\\System\\CurrentControlSet\\Services\\Vextor"
 EVENT_SOURCE_KEY = "HKLM\\System\\CurrentControlSet\\Services\\EventLog\\Application\\Vextor"
@@ -51,9 +51,33 @@ class Program:
 
 
 @pytest.fixture(scope="module")
+def system(tmp_path_factory):
+    """A Windows of its own, restarted once after its creation and then held with `wineserver -p`: the
+    session that creates a prefix can be left with two service managers answering in turn, and
+    service processes do not keep the Wine server alive."""
+    session = WineSession()
+    server = os.path.join(os.path.dirname(WINE), "wineserver")
+    subprocess.run([server, "-k"], env=session.env, timeout=60)
+    subprocess.run([server, "-w"], env=session.env, timeout=60)
+    subprocess.run([server, "-p"], env=session.env, check=True, timeout=60)
+    ui = UiDriver(session)
+    yield session, ui
+    ui.close()
+    session.close()
+
+
+@pytest.fixture(scope="module")
+def wine(system):
+    return system[0]
+
+
+@pytest.fixture(scope="module")
+def driver(system):
+    return system[1]
+
+
+@pytest.fixture(scope="module")
 def program(wine, driver, tmp_path_factory):
-    # Service processes do not keep the Wine server alive; the UI driver does, for the whole session
-    # (a `wineserver -p` started now would find the server running and change nothing).
     vextor = Program(wine, str(tmp_path_factory.mktemp("service")))
     yield vextor
     # Whatever a failed test left: no service, no event source, no machine settings, no data folder.
