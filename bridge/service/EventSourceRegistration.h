@@ -6,7 +6,7 @@
 
 class EventSourceRegistration {
 public:
-    static constexpr const wchar_t* KEY_PATH = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Vextor";
+    static constexpr const char* KEY_PATH = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Vextor";
 
     // The message file is the program itself (its message table); written as the literal path,
     // so it holds wherever the program was installed. Returns a system error code, 0 on success.
