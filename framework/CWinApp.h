@@ -17,7 +17,8 @@ public:
 
     // false ends the process without a message loop.
     virtual BOOL InitInstance() { return TRUE; }
-    virtual int ExitInstance() { return 0; }
+    // The process's exit code: what SetExitCode gave, 0 otherwise.
+    virtual int ExitInstance() { return exitCode; }
     virtual int Run();
 
     // The profile's sections then live under HKCU\Software\<company>\<application>\<section>.
@@ -25,6 +26,8 @@ public:
     std::string ProfileKeyPath(const char* section) const;
 
     const std::string& AppName() const { return appName; }
+    // For a program that ends from InitInstance with a result of its own (a command-line verb).
+    void SetExitCode(int code) { exitCode = code; }
 
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr;  // owned by whoever created it; UI thread only
@@ -32,4 +35,5 @@ public:
 private:
     std::string appName;
     std::string registryKey;
+    int exitCode = 0;  // UI thread only
 };

@@ -227,6 +227,40 @@ std::string RegDump(const std::string& path)
     return out;
 }
 
+// A message of a program's message table as the event viewer of a non-Polish system reads it: the
+// thread's language English, the message looked up with no language of its own; the languages the
+// table is stored in come first ("0" for neutral). `insert` fills %1.
+std::string FormatFromModule(const std::string& path, DWORD id, const std::string& insert)
+{
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module)
+        return "err " + std::to_string(GetLastError());
+    std::string languages;
+    EnumResourceLanguagesA(
+        module, reinterpret_cast<LPCSTR>(RT_MESSAGETABLE), MAKEINTRESOURCEA(1),
+        [](HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR param) -> BOOL {
+            auto* list = reinterpret_cast<std::string*>(param);
+            list->append(list->empty() ? "" : ",").append(std::to_string(language));
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&languages));
+    SetThreadUILanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    SetThreadLocale(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT));
+    wchar_t wideInsert[512] = {};
+    MultiByteToWideChar(1250, 0, insert.c_str(), -1, wideInsert, 512);
+    DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(wideInsert)};
+    wchar_t text[2048] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module, id, 0, text,
+                                        2048, reinterpret_cast<va_list*>(arguments));
+    const DWORD error = GetLastError();
+    FreeLibrary(module);
+    if (!length)
+        return "err " + std::to_string(error);
+    char narrow[4096] = {};
+    WideCharToMultiByte(1250, 0, text, static_cast<int>(length), narrow, sizeof narrow, nullptr, nullptr);
+    return "ok " + (languages.empty() ? std::string("-") : languages) + " " + ToHex(narrow);
+}
+
 std::string Handle(const std::string& line)
 {
     std::istringstream in(line);
@@ -322,6 +356,12 @@ std::string Handle(const std::string& line)
         return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? "ok" : "err " + std::to_string(rc);
     }
 
+    if (command == "fmtmsg") {
+        std::string path, insert;
+        DWORD id = 0;
+        in >> path >> id >> insert;
+        return FormatFromModule(FromHex(path), id, FromHex(insert));
+    }
     if (command == "fileversion")
         return FileVersion(FromHexWord(in));
     if (command == "register")

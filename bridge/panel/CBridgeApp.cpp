@@ -2,6 +2,7 @@
 #include "CBridgeApp.h"
 
 #include "../../framework/AfxSocket.h"
+#include "../service/ServiceVerbs.h"
 #include "CControlPanelDlg.h"
 #include "CInstanceGuard.h"
 
@@ -15,6 +16,12 @@ CBridgeApp::~CBridgeApp()
 
 BOOL CBridgeApp::InitInstance()
 {
+    // The service's verbs run and end the program with their exit code; no argument is the panel.
+    const CommandLineVerb verb = ServiceVerbs::FromCommandLine();
+    if (verb.verb != CommandLineVerb::Verb::PANEL) {
+        SetExitCode(ServiceVerbs::Run(verb));
+        return FALSE;
+    }
     // A second start only brings the running copy's panel forward; it touches no settings.
     CInstanceGuard instance;
     if (!instance.Claim(AppName()))

@@ -1,0 +1,14 @@
+// The machine's settings key the service reads: created with the defaults when missing, kept when present.
+#pragma once
+#include "../../framework/Afx.h"
+
+// Always the 32-bit view: the release is 32-bit, and the x64 test build must see the same key
+// (on 64-bit Windows, SOFTWARE\WOW6432Node).
+class MachineSettingsKey {
+public:
+    static constexpr const char* PATH = "SOFTWARE\\MORVEK Sp. z o.o.\\vextor\\Settings";
+
+    // Writes each value that is missing with its default; values present are left as they are,
+    // so a reinstall keeps what was set. Returns a system error code, 0 on success.
+    static LONG CreateWithDefaults();
+};

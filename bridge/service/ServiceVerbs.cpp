@@ -1,0 +1,39 @@
+// The program's command-line verbs other than the panel: read from the command line, run, exit code.
+#include "ServiceVerbs.h"
+
+#include "ConsoleReport.h"
+#include "ServiceInstaller.h"
+
+#include <shellapi.h>
+
+CommandLineVerb ServiceVerbs::FromCommandLine()
+{
+    int count = 0;
+    wchar_t** words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::wstring> arguments;
+    for (int i = 1; words && i < count; ++i)
+        arguments.emplace_back(words[i]);
+    ::LocalFree(words);
+    return CommandLineVerb::Parse(arguments);
+}
+
+int ServiceVerbs::Run(const CommandLineVerb& verb)
+{
+    ConsoleReport report;
+    switch (verb.verb) {
+    case CommandLineVerb::Verb::INSTALL_SERVICE:
+        return ServiceInstaller(report).Install() ? EXIT_OK : EXIT_FAILED;
+    case CommandLineVerb::Verb::UNINSTALL_SERVICE:
+        return ServiceInstaller(report).Uninstall() ? EXIT_OK : EXIT_FAILED;
+    case CommandLineVerb::Verb::SERVICE:
+        // The service's own run comes with the engine's host of its own.
+        report.Failure(L"Tryb usługi (--service) nie jest jeszcze dostępny w tej wersji.");
+        return EXIT_FAILED;
+    case CommandLineVerb::Verb::REFUSED:
+        report.Failure(verb.refusal);
+        return EXIT_REFUSED;
+    case CommandLineVerb::Verb::PANEL:
+        break;
+    }
+    return EXIT_OK;
+}

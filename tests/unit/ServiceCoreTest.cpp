@@ -1,0 +1,107 @@
+// The service's portable decisions: which verb a command line asks for, and what reaches the event log.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "bridge/core/CommandLineVerb.h"
+#include "bridge/core/ServiceEventLog.h"
+
+using Verb = CommandLineVerb::Verb;
+using Failure = ServiceEventLog::Failure;
+using Type = ServiceEventLog::Type;
+
+TEST(CommandLineVerb, NoArgumentIsThePanelAndEachVerbIsExact)
+{
+    EXPECT_EQ(CommandLineVerb::Parse({}).verb, Verb::PANEL);
+    EXPECT_EQ(CommandLineVerb::Parse({L"--service"}).verb, Verb::SERVICE);
+    EXPECT_EQ(CommandLineVerb::Parse({L"--install-service"}).verb, Verb::INSTALL_SERVICE);
+    EXPECT_EQ(CommandLineVerb::Parse({L"--uninstall-service"}).verb, Verb::UNINSTALL_SERVICE);
+    EXPECT_TRUE(CommandLineVerb::Parse({L"--install-service"}).refusal.empty());
+    EXPECT_STREQ(CommandLineVerb::Word(Verb::UNINSTALL_SERVICE), L"--uninstall-service");
+}
+
+TEST(CommandLineVerb, UnknownWordsAndExtraArgumentsAreRefusedNamingTheWord)
+{
+    for (const std::vector<std::wstring>& line : std::vector<std::vector<std::wstring>>{
+             {L"--Service"}, {L"--install"}, {L"service"}, {L""}, {L"--panel"}, {L"/install-service"}}) {
+        const CommandLineVerb parsed = CommandLineVerb::Parse(line);
+        EXPECT_EQ(parsed.verb, Verb::REFUSED);
+        EXPECT_NE(parsed.refusal.find(L"\"" + line[0] + L"\""), std::wstring::npos) << parsed.refusal.size();
+    }
+    const CommandLineVerb extra = CommandLineVerb::Parse({L"--install-service", L"now"});
+    EXPECT_EQ(extra.verb, Verb::REFUSED);
+    EXPECT_NE(extra.refusal.find(L"\"now\""), std::wstring::npos);
+    EXPECT_EQ(CommandLineVerb::Parse({L"--service", L"--service"}).verb, Verb::REFUSED);
+}
+
+namespace {
+struct FakeWriter : ServiceEventLog::Writer {
+    std::vector<ServiceEventLog::Entry> entries;
+    void Write(const ServiceEventLog::Entry& entry) override { entries.push_back(entry); }
+};
+}
+
+TEST(ServiceEventLog, AFailureKeptByRetriesIsWrittenOnceAndItsRecoveryOnce)
+{
+    FakeWriter writer;
+    ServiceEventLog log(writer);
+    const std::string busy = "Port 5000 jest zajęty.";
+    for (int retry = 0; retry < 5; ++retry)
+        log.Failed(Failure::LISTENER, busy);
+    ASSERT_EQ(writer.entries.size(), 1u);
+    EXPECT_EQ(writer.entries[0].id, 102u);
+    EXPECT_EQ(writer.entries[0].type, Type::WARNING_ENTRY);
+    EXPECT_EQ(writer.entries[0].text, busy);
+    EXPECT_TRUE(log.Failing(Failure::LISTENER));
+
+    // Another class failing meanwhile is its own state.
+    log.Failed(Failure::LOG_FILE, "Nie można otworzyć pliku Kavrel.txt");
+    log.Recovered(Failure::LISTENER, "Nasłuch na porcie 5000");
+    log.Recovered(Failure::LISTENER, "Nasłuch na porcie 5000");
+    ASSERT_EQ(writer.entries.size(), 3u);
+    EXPECT_EQ(writer.entries[1].id, 106u);
+    EXPECT_EQ(writer.entries[1].type, Type::ERROR_ENTRY);
+    EXPECT_EQ(writer.entries[2].id, 202u);
+    EXPECT_EQ(writer.entries[2].type, Type::INFORMATION_ENTRY);
+    EXPECT_FALSE(log.Failing(Failure::LISTENER));
+    EXPECT_TRUE(log.Failing(Failure::LOG_FILE));
+
+    // Failing again after the recovery is a new state; so is another reason while failing.
+    log.Failed(Failure::LISTENER, busy);
+    log.Failed(Failure::LISTENER, "Adres 10.255.255.1 nie należy do tego komputera.");
+    EXPECT_EQ(writer.entries.size(), 5u);
+}
+
+TEST(ServiceEventLog, ARecoveryWithoutAFailureWritesNothing)
+{
+    FakeWriter writer;
+    ServiceEventLog log(writer);
+    log.Recovered(Failure::SERIAL_PORT, "COM1");
+    EXPECT_TRUE(writer.entries.empty());
+    log.Started("Vextor");
+    log.Stopped("Vextor");
+    ASSERT_EQ(writer.entries.size(), 2u);
+    EXPECT_EQ(writer.entries[0].id, ServiceEventLog::ID_STARTED);
+    EXPECT_EQ(writer.entries[1].id, ServiceEventLog::ID_STOPPED);
+}
+
+TEST(ServiceEventLog, EachClassHasItsOwnIdAndTheDocumentedType)
+{
+    // Administrators filter the event log on these ids: a change here breaks their filters.
+    const struct {
+        Failure failure;
+        unsigned id;
+        Type type;
+    } table[] = {
+        {Failure::SOCKETS, 100, Type::ERROR_ENTRY},         {Failure::SETTINGS, 101, Type::ERROR_ENTRY},
+        {Failure::LISTENER, 102, Type::WARNING_ENTRY},      {Failure::SERIAL_PORT, 103, Type::WARNING_ENTRY},
+        {Failure::SERIAL_SETTINGS, 104, Type::ERROR_ENTRY}, {Failure::LINE_LOST, 105, Type::WARNING_ENTRY},
+        {Failure::LOG_FILE, 106, Type::ERROR_ENTRY},        {Failure::TRACE_FILE, 107, Type::WARNING_ENTRY},
+    };
+    static_assert(std::size(table) == ServiceEventLog::FAILURE_COUNT);
+    for (const auto& row : table) {
+        EXPECT_EQ(ServiceEventLog::FailureId(row.failure), row.id);
+        EXPECT_EQ(ServiceEventLog::RecoveryId(row.failure), row.id + 100);
+        EXPECT_EQ(ServiceEventLog::FailureType(row.failure), row.type);
+    }
+}
