@@ -24,7 +24,7 @@ def wait_log(path, expected):
     wait_for(lambda: os.path.exists(path) and read_log(path) == expected, what=f"log to read {expected!r}")
 
 
-def test_file_entries_for_a_client_the_exchange_and_a_speed_record(start_bridge, driver, exchange, tmp_path):
+def test_file_entries_then_a_second_listen_starts_afresh(start_bridge, driver, exchange, tmp_path):
     data_port, config_port = free_port(), free_port()
     store_settings(driver, comPort=1, baudRate=19200, listenPort=data_port, logToFile=1, logFileName="ruch.txt")
     bridge = start_bridge()
@@ -58,6 +58,15 @@ def test_file_entries_for_a_client_the_exchange_and_a_speed_record(start_bridge,
             expected += (b"\nTCP(%d):" % config_port) + record[:6]
             wait_log(log, expected)
             assert exchange.speed() == 9600
+
+    # Listen, Stop, Listen: the file keeps only the second period.
+    stop(driver, bridge)
+    wait_for(lambda: driver.enabled(bridge.hwnd, LOG_FILE_NAME), what="file name free again")
+    listen(driver, bridge)
+    wait_log(log, b"")
+    with connect(data_port) as client:
+        client.sendall(b"second")
+        wait_log(log, b"\nTCP(%d):second" % data_port)
 
 
 def entries(log):
@@ -93,24 +102,6 @@ def test_a_clients_entry_between_two_exchange_bursts_stays_between_them(start_br
     stop(driver, bridge)
     wait_for(lambda: entries(read_log(os.path.join(str(tmp_path), "ruch.txt"))) == expected,
              what="the log's entries in their order")
-
-
-def test_listen_stop_listen_keeps_only_the_second_period(start_bridge, driver, exchange, tmp_path):
-    data_port = free_port()
-    store_settings(driver, comPort=1, listenPort=data_port, logToFile=1, logFileName="ruch.txt")
-    bridge = start_bridge()
-    log = os.path.join(str(tmp_path), "ruch.txt")
-    listen(driver, bridge)
-    with connect(data_port) as client:
-        client.sendall(b"first")
-        wait_log(log, b"\nTCP(%d):first" % data_port)
-    stop(driver, bridge)
-    wait_for(lambda: driver.enabled(bridge.hwnd, LOG_FILE_NAME), what="file name free again")
-    listen(driver, bridge)
-    wait_log(log, b"")
-    with connect(data_port) as client:
-        client.sendall(b"second")
-        wait_log(log, b"\nTCP(%d):second" % data_port)
 
 
 def test_the_receiver_gets_exactly_the_clients_bytes(start_bridge, driver, exchange):

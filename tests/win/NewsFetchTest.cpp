@@ -1,4 +1,4 @@
-// Fetching from the news server on loopback: normal replies, odd servers, refusals and time-outs.
+// Fetching from the news server on loopback: odd servers, refusals and time-outs.
 #include <chrono>
 #include <cstdlib>
 
@@ -38,22 +38,6 @@ protected:
 
 const char* SAMPLE[] = {"Nowa wersja programu konfiguracyjnego", "Aktualizacja oprogramowania centrali",
                          "Zapraszamy na szkolenie dla instalatorów"};
-}
-
-TEST_F(NewsFetchTest, TheReplyIsParsedAndSavedInSubkeys)
-{
-    FetchFrom(SERVE);
-    ASSERT_EQ(manager.GetCount(), 3u);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(manager.GetAt(i).number, i + 1);
-        EXPECT_EQ(manager.GetAt(i).text, SAMPLE[i]);
-    }
-    manager.SaveSettings();
-    EXPECT_EQ(GetInt("Ilość wiadomości"), 3);
-    EXPECT_EQ(GetInt("Indeks wiadomości", "0"), 1);
-    std::string text;
-    GetRaw("Wiadomość", &text, "2");
-    EXPECT_EQ(text, std::string(SAMPLE[2]) + '\0');
 }
 
 TEST_F(NewsFetchTest, ZeroBytesAreDroppedAndASlowServerIsReadToItsEnd)
