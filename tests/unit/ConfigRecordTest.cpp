@@ -75,9 +75,6 @@ TEST(TrafficLogFormat, EntriesStartWithALineFeedAndHaveNoTerminator)
     EXPECT_EQ(TrafficLogFormat::SpeedSet(5002, 9600), "\nTCP(5002): SUCCESS of SetCommState(9600)");
     EXPECT_EQ(TrafficLogFormat::SpeedRefused(5002, 38400), "\nTCP(5002): ERROR of SetCommState(38400)");
     EXPECT_EQ(TrafficLogFormat::StateUnreadable(5002), "\nTCP(5002): ERROR of GetCommState()");
-}
-
-TEST(TrafficLogFormat, RatesPrintAsSigned32BitNumbers)
-{
+    // Rates print as signed 32-bit numbers.
     EXPECT_EQ(TrafficLogFormat::SpeedRequest(7, 0xFFFFFFFFu), "\nTCP(7): CFG_SPEED [-1]");
 }
