@@ -35,6 +35,7 @@ def test_first_run_writes_the_defaults(start_bridge, driver):
         "configPortEnabled": (REG_DWORD, dword(1)),
         "traceFileName": (REG_SZ, sz("")),
         "rfc2217Port": (REG_DWORD, dword(0)),
+        "configPort": (REG_DWORD, dword(5002)),
     }
 
 
