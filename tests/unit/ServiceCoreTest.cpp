@@ -97,6 +97,7 @@ TEST(ServiceEventLog, EachClassHasItsOwnIdAndTheDocumentedType)
         {Failure::LISTENER, 102, Type::WARNING_ENTRY},      {Failure::SERIAL_PORT, 103, Type::WARNING_ENTRY},
         {Failure::SERIAL_SETTINGS, 104, Type::ERROR_ENTRY}, {Failure::LINE_LOST, 105, Type::WARNING_ENTRY},
         {Failure::LOG_FILE, 106, Type::ERROR_ENTRY},        {Failure::TRACE_FILE, 107, Type::WARNING_ENTRY},
+        {Failure::UNEXPECTED, 108, Type::ERROR_ENTRY},
     };
     static_assert(std::size(table) == ServiceEventLog::FAILURE_COUNT);
     for (const auto& row : table) {
