@@ -96,11 +96,12 @@ void ServiceRun::Listen()
     try {
         failure = engine->Start(options);
     } catch (const std::exception& e) {
-        // The log file could not be made: nothing is served without it, as the panel would have
-        // it, and its folder may come later (a drive mounted after the service started).
+        // The log file could not be made. Serving without the log that was asked for would lose
+        // the exchange's traffic unnoticed, and trying again every few seconds would only fill the
+        // trace with listens and stops: the service stays idle until someone mends it and restarts it.
         engine->Stop();
+        RetryLater(false);
         view.Failure(FailureKind::LOG_FILE, e.what());
-        RetryLater(true);
         return;
     }
     if (failure) {
@@ -110,7 +111,6 @@ void ServiceRun::Listen()
     }
     RetryLater(false);
     events.Recovered(ServiceEventLog::Failure::LISTENER, "nasłuch na porcie " + std::to_string(options.listenPort));
-    events.Recovered(ServiceEventLog::Failure::LOG_FILE, options.logFileName);
 }
 
 void ServiceRun::RetryLater(bool retry)

@@ -14,8 +14,8 @@ class BridgeEngine;
 // Everything here runs on the thread that calls Run, which creates the engine and serves its
 // host window and sockets: the control handler only sets the stop event. Failures never hold
 // the service back: a listener that cannot be made is tried again every 5 s, a COM port that
-// is not there is waited for by the engine, and settings that make no sense leave the service
-// running and idle. Each of them is written to the event log once, as a change of state.
+// is not there is waited for by the engine, and settings that make no sense (or a log file
+// that cannot be made) leave the service running and idle. Each of them is written to the event log once, as a change of state.
 class ServiceRun {
 public:
     // What the service reports at STOPPED: non-zero when the run failed, so that the service

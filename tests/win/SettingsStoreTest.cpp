@@ -33,6 +33,7 @@ TEST_F(SettingsStoreTest, WrittenValuesReadBackWithTheirTypes)
     settings.logAddress = "10.0.0.5";
     settings.allowedClients = "10.0.0.0/8";
     settings.rfc2217Port = 2217;
+    settings.configPort = 6002;
     ASSERT_TRUE(store.Save(settings));
 
     const BridgeSettings loaded = store.Load();
@@ -41,6 +42,7 @@ TEST_F(SettingsStoreTest, WrittenValuesReadBackWithTheirTypes)
     EXPECT_EQ(loaded.logAddress, "10.0.0.5");
     EXPECT_EQ(loaded.allowedClients, "10.0.0.0/8");
     EXPECT_EQ(loaded.rfc2217Port, 2217);
+    EXPECT_EQ(loaded.configPort, 6002);
     CRegKey key;
     ASSERT_EQ(key.Open(HKEY_CURRENT_USER, TEST_KEY, KEY_READ), ERROR_SUCCESS);
     DWORD type = 0, size = 0;
@@ -49,6 +51,20 @@ TEST_F(SettingsStoreTest, WrittenValuesReadBackWithTheirTypes)
     ASSERT_TRUE(key.QueryInfo(BridgeSettings::NAME_TRACE_FILE_NAME, type, size));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(size, 1u);  // an empty text is its zero byte
+}
+
+TEST_F(SettingsStoreTest, OnlyMissingValuesAreWrittenAndWhatIsThereIsKeptAsItIs)
+{
+    CRegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, TEST_KEY, KEY_READ | KEY_WRITE), ERROR_SUCCESS);
+    key.SetDWORD(BridgeSettings::NAME_CONFIG_PORT, 6002);
+    key.SetString(BridgeSettings::NAME_LISTEN_PORT, "6000");  // unusable, yet an administrator's
+    ASSERT_EQ(store.SaveMissing(BridgeSettings()), ERROR_SUCCESS);
+    EXPECT_EQ(key.QueryString(BridgeSettings::NAME_LISTEN_PORT), "6000");
+    const BridgeSettings loaded = store.Load();
+    EXPECT_EQ(loaded.configPort, 6002);
+    EXPECT_EQ(key.QueryDWORD(BridgeSettings::NAME_BAUD_RATE), 56000u);
+    EXPECT_EQ(key.QueryString(BridgeSettings::NAME_LOG_FILE_NAME), "Kavrel.txt");
 }
 
 TEST_F(SettingsStoreTest, ValueOfAnotherTypeOrSizeReadsAsItsDefault)
