@@ -261,6 +261,25 @@ std::string FormatFromModule(const std::string& path, DWORD id, const std::strin
     return "ok " + (languages.empty() ? std::string("-") : languages) + " " + ToHex(narrow);
 }
 
+// A service's current state (SERVICE_RUNNING and the others' numbers), asked without starting a process.
+std::string ServiceState(const std::string& name)
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!manager)
+        return "err " + std::to_string(GetLastError());
+    SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS);
+    std::string answer = service ? "" : GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? "err nosvc" : "err open";
+    SERVICE_STATUS status{};
+    if (service) {
+        answer = QueryServiceStatus(service, &status) ? "ok " + std::to_string(status.dwCurrentState) + " " +
+                                                            std::to_string(status.dwWin32ExitCode)
+                                                      : "err query";
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return answer;
+}
+
 std::string Handle(const std::string& line)
 {
     std::istringstream in(line);
@@ -362,6 +381,8 @@ std::string Handle(const std::string& line)
         in >> path >> id >> insert;
         return FormatFromModule(FromHex(path), id, FromHex(insert));
     }
+    if (command == "svcstate")
+        return ServiceState(FromHexWord(in));
     if (command == "fileversion")
         return FileVersion(FromHexWord(in));
     if (command == "register")

@@ -19,6 +19,7 @@ PanelValues BridgeSettings::ToPanel() const
     panel.logFileName = logFileName;
     panel.logToFile = logToFile;
     panel.logToTcp = logToTcp;
+    panel.configPort = configPort;
     return panel;
 }
 
@@ -38,6 +39,7 @@ void BridgeSettings::CopyFromPanel(const PanelValues& panel)
     logFileName = panel.logFileName;
     logToFile = panel.logToFile ? 1 : 0;
     logToTcp = panel.logToTcp ? 1 : 0;
+    configPort = panel.configPort;
 }
 
 void BridgeSettings::CopyAccessTo(BridgeOptions& options) const
@@ -48,4 +50,35 @@ void BridgeSettings::CopyAccessTo(BridgeOptions& options) const
     options.configPortEnabled = configPortEnabled != 0;
     options.traceFileName = traceFileName;
     options.rfc2217Port = rfc2217Port;
+}
+
+BridgeOptions BridgeSettings::ToOptions(const std::string& folder) const
+{
+    const PanelValues panel = ToPanel();
+    BridgeOptions options;
+    options.listenPort = listenPort;
+    options.configPort = configPort;
+    options.comPort = panel.com1Selected ? 1 : panel.com2Selected ? 2 : panel.otherComPort;
+    options.serial.baudRate = SerialEncodings::BaudAt(panel.speedIndex);
+    options.serial.parity = SerialEncodings::ParityCodeAt(panel.parityIndex);
+    options.serial.stopBits = SerialEncodings::StopBitsCodeAt(panel.stopBitsIndex);
+    options.logToFile = logToFile != 0;
+    options.logFileName = InFolder(logFileName, folder);
+    options.logToTcp = logToTcp != 0;
+    options.logAddress = logAddress;
+    options.logPort = logPort;
+    CopyAccessTo(options);
+    options.traceFileName = InFolder(traceFileName, folder);
+    return options;
+}
+
+std::string BridgeSettings::InFolder(const std::string& name, const std::string& folder)
+{
+    const bool rooted = !name.empty() && (name[0] == '\\' || name[0] == '/');
+    const bool drive = name.size() >= 2 && name[1] == ':' &&
+                       ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+    if (name.empty() || folder.empty() || rooted || drive)
+        return name;
+    const char last = folder.back();
+    return folder + (last == '\\' || last == '/' ? "" : "\\") + name;
 }

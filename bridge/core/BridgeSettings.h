@@ -28,6 +28,7 @@ public:
     static constexpr const char* NAME_CONFIG_PORT_ENABLED = "configPortEnabled";
     static constexpr const char* NAME_TRACE_FILE_NAME = "traceFileName";
     static constexpr const char* NAME_RFC2217_PORT = "rfc2217Port";
+    static constexpr const char* NAME_CONFIG_PORT = "configPort";
 
     int comPort = 1;  // 1 to 255: COM1 to COM255; any other value: none
     int baudRate = 56000;
@@ -45,6 +46,7 @@ public:
     int configPortEnabled = 1;
     std::string traceFileName;   // empty: no connection trace
     int rfc2217Port = 0;         // 0: off
+    int configPort = 5002;       // the configuration records' listener, when enabled
 
     // Values the panel cannot show (a rate outside the speed list, a parity code
     // above 4, a port number outside 1 to 255, ...) come out as no selection.
@@ -53,4 +55,12 @@ public:
     void CopyFromPanel(const PanelValues& panel);
     // The access settings into what the engine takes at Listen.
     void CopyAccessTo(BridgeOptions& options) const;
+    // Everything the engine takes at Listen, read as the panel reads these settings: a serial
+    // value the panel would show as no selection keeps the port's own setting, a port number
+    // outside 1 to 255 is no COM port. Relative log and trace names are taken inside `folder`
+    // when one is given: a service's current directory is the system's own.
+    BridgeOptions ToOptions(const std::string& folder = {}) const;
+    // `name` inside `folder`, unless it is empty or already names a place of its own (a drive,
+    // a root, a network share).
+    static std::string InFolder(const std::string& name, const std::string& folder);
 };

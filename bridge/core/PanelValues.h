@@ -15,4 +15,5 @@ struct PanelValues {
     std::string logFileName;
     int logToFile = 0;
     int logToTcp = 0;
+    int configPort = 0;
 };

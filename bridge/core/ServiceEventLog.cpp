@@ -33,6 +33,7 @@ ServiceEventLog::Type ServiceEventLog::FailureType(Failure failure)
     case Failure::SETTINGS:
     case Failure::SERIAL_SETTINGS:
     case Failure::LOG_FILE:
+    case Failure::UNEXPECTED:
         break;
     }
     return Type::ERROR_ENTRY;

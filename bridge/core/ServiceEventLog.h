@@ -22,8 +22,9 @@ public:
         LINE_LOST,        // the COM port went away while in use: waited for
         LOG_FILE,         // the traffic log file cannot be written
         TRACE_FILE,       // the connection trace cannot be written
+        UNEXPECTED,       // anything else (a handler that failed was abandoned): the service goes on
     };
-    static constexpr int FAILURE_COUNT = 8;
+    static constexpr int FAILURE_COUNT = 9;
 
     static constexpr unsigned ID_STARTED = 1;
     static constexpr unsigned ID_STOPPED = 2;

@@ -16,9 +16,9 @@ BridgeEngine::BridgeEngine(IEngineEvents& events) : report(events, host)
     // Called on whichever thread wrote, under the log's lock: only hand the text on.
     log.onFileFailure = [this](const CFileException& failure) {
         trace.Write(ConnectionTraceFormat::LogFileFailed(failure.fileName, failure.systemError));
-        report.FailureLater(failure.what());
+        report.FailureLater(FailureKind::LOG_FILE, failure.what());
     };
-    trace.onFailure = [this](const std::string& text) { report.FailureLater(text); };
+    trace.onFailure = [this](const std::string& text) { report.FailureLater(FailureKind::TRACE_FILE, text); };
     comPort.queueToLine = [this](const LineCommand& change) { return QueueToLine(change); };
     config.queueToLine = comPort.queueToLine;
 }
@@ -62,7 +62,7 @@ void BridgeEngine::OpenTrace()
         trace.Open(options.traceFileName);
     } catch (const CFileException& failure) {
         // The trace is a record beside the relay, never a reason to refuse it.
-        report.FailureLater(failure.what());
+        report.FailureLater(FailureKind::TRACE_FILE, failure.what());
     }
 }
 
@@ -119,11 +119,11 @@ void BridgeEngine::OpenSerialPort(int portNumber)
     const DWORD openError = line.OpenError();
     // Told and left: the line starts all the same, and the face shows them as it can.
     if (!opened)
-        report.Failure("Handle Error COM1");
+        report.Failure(FailureKind::SERIAL_PORT, "Handle Error COM1");
     if (!line.Configure(options.serial)) {
         char text[64];
         std::snprintf(text, sizeof text, "Błąd ustawień COM%d", portNumber);
-        report.Failure(text);
+        report.Failure(FailureKind::SERIAL_SETTINGS, text);
     }
     line.Start(host.Window());
     // A port that is not there yet is waited for as one that went away: plugging it in is enough.

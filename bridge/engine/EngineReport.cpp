@@ -36,22 +36,22 @@ void EngineReport::LineStopped()
     events.LineBack();
 }
 
-void EngineReport::FailureLater(const std::string& text)
+void EngineReport::FailureLater(FailureKind kind, const std::string& text)
 {
     {
         std::lock_guard guard(failureLock);
-        failures.push_back(text);
+        failures.emplace_back(kind, text);
     }
     host.Post(WM_LOG_FAILURE);
 }
 
 void EngineReport::OnLogFailure()
 {
-    std::deque<std::string> taken;
+    std::deque<std::pair<FailureKind, std::string>> taken;
     {
         std::lock_guard guard(failureLock);
         taken.swap(failures);
     }
-    for (const std::string& text : taken)
-        events.Failure(text);
+    for (const auto& [kind, text] : taken)
+        events.Failure(kind, text);
 }

@@ -4,6 +4,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "EngineHost.h"
 #include "IEngineEvents.h"
@@ -28,11 +29,13 @@ public:
     void RateSet(std::uint32_t bitsPerSecond, RateCause cause) { events.RateSet(bitsPerSecond, cause); }
     void ParitySet(int parityCode) { events.ParitySet(parityCode); }
     void StopBitsSet(int stopBitsCode) { events.StopBitsSet(stopBitsCode); }
-    // A failure on the engine's thread: told at once.
-    void Failure(const std::string& text) { events.Failure(text); }
+    // A failure on the engine's thread: told at once. Without a kind it is FailureKind::OTHER.
+    void Failure(FailureKind kind, const std::string& text) { events.Failure(kind, text); }
+    void Failure(const std::string& text) { Failure(FailureKind::OTHER, text); }
     // A failure on any thread (the log file on the serial worker, say): handed to the engine's
     // thread, which tells it on WM_LOG_FAILURE.
-    void FailureLater(const std::string& text);
+    void FailureLater(FailureKind kind, const std::string& text);
+    void FailureLater(const std::string& text) { FailureLater(FailureKind::OTHER, text); }
     // WM_LOG_FAILURE: the failures that waited are told, in the order they came.
     void OnLogFailure();
 
@@ -45,5 +48,5 @@ private:
 
     // Any thread, under failureLock.
     std::mutex failureLock;
-    std::deque<std::string> failures;
+    std::deque<std::pair<FailureKind, std::string>> failures;
 };

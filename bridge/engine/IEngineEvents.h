@@ -18,6 +18,15 @@ enum class RateCause {
     COM_PORT_CLIENT,  // a com-port client's setting
 };
 
+// What failed, for a face that sorts failures (the service's event log); the panel shows all alike.
+enum class FailureKind {
+    SERIAL_PORT,      // the COM port cannot be opened: it is waited for
+    SERIAL_SETTINGS,  // the COM port refused its settings
+    LOG_FILE,         // the traffic log file cannot be made or written
+    TRACE_FILE,       // the connection trace cannot be made or written
+    OTHER,            // anything else, such as a handler that failed and was abandoned
+};
+
 // Every call comes on the engine's thread and returns at once: the engine never waits for a face.
 class IEngineEvents {
 public:
@@ -33,7 +42,7 @@ public:
     virtual void StopBitsSet(int stopBitsCode) = 0;
     // A failure someone should know of (a COM port that cannot be opened or set, a log file that
     // cannot be written); reported and left: the engine goes on at once.
-    virtual void Failure(const std::string& text) = 0;
+    virtual void Failure(FailureKind kind, const std::string& text) = 0;
 
 protected:
     ~IEngineEvents() = default;

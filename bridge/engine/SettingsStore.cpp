@@ -31,6 +31,7 @@ constexpr StoredValue VALUES[] = {
     {BridgeSettings::NAME_CONFIG_PORT_ENABLED, &BridgeSettings::configPortEnabled, nullptr},
     {BridgeSettings::NAME_TRACE_FILE_NAME, nullptr, &BridgeSettings::traceFileName},
     {BridgeSettings::NAME_RFC2217_PORT, &BridgeSettings::rfc2217Port, nullptr},
+    {BridgeSettings::NAME_CONFIG_PORT, &BridgeSettings::configPort, nullptr},
 };
 }
 
@@ -43,7 +44,9 @@ BridgeSettings SettingsStore::Load() const
 {
     BridgeSettings settings;
     CRegKey key;
-    if (key.Create(root, path, KEY_READ | KEY_WRITE | view) != ERROR_SUCCESS)
+    // The service's account and a user's panel may only read the machine's key: read it then as it is.
+    if (key.Create(root, path, KEY_READ | KEY_WRITE | view) != ERROR_SUCCESS &&
+        key.Open(root, path, KEY_READ | view) != ERROR_SUCCESS)
         return settings;
     for (const StoredValue& value : VALUES) {
         if (value.number) {
@@ -68,4 +71,20 @@ bool SettingsStore::Save(const BridgeSettings& settings) const
         written = written && result == ERROR_SUCCESS;
     }
     return written;
+}
+
+LONG SettingsStore::SaveMissing(const BridgeSettings& defaults) const
+{
+    CRegKey key;
+    LONG result = key.Create(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE | view);
+    for (const StoredValue& value : VALUES) {
+        if (result != ERROR_SUCCESS)
+            break;
+        DWORD type = 0, size = 0;
+        if (key.QueryInfo(value.name, type, size))
+            continue;
+        result = value.number ? key.SetDWORD(value.name, static_cast<DWORD>(defaults.*value.number))
+                              : key.SetString(value.name, defaults.*value.text);
+    }
+    return result;
 }

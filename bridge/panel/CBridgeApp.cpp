@@ -2,6 +2,8 @@
 #include "CBridgeApp.h"
 
 #include "../../framework/AfxSocket.h"
+#include "../service/MachineSettingsKey.h"
+#include "../service/ServicePresence.h"
 #include "../service/ServiceVerbs.h"
 #include "CControlPanelDlg.h"
 #include "CInstanceGuard.h"
@@ -31,12 +33,20 @@ BOOL CBridgeApp::InitInstance()
         return FALSE;
     }
     SetRegistryKey(BridgeSettings::COMPANY_KEY);
-    LoadSettings();
+    // While the service holds the line the panel shows the machine's settings and keeps them:
+    // the user's own are neither shown nor written over.
+    const bool serviceHoldsLine = ServicePresence::HoldsLine();
+    if (serviceHoldsLine)
+        settings = MachineSettingsKey::Store().Load();
+    else
+        LoadSettings();
 
     {
         CControlPanelDlg panel(settings);
         m_pMainWnd = &panel;
-        panel.saveSettings = [this] { SaveSettings(); };
+        panel.serviceHoldsLine = serviceHoldsLine;
+        if (!serviceHoldsLine)
+            panel.saveSettings = [this] { SaveSettings(); };
         panel.DoModal();
         m_pMainWnd = nullptr;
     }

@@ -18,6 +18,7 @@ constexpr UINT LISTEN_LOCK_MS = 500;
 constexpr const char* NO_CONNECTION_TEXT = "(brak połączenia)";
 constexpr const char* LISTEN_TEXT = "&Nasłuchuj ...";
 constexpr const char* TRAY_TIP = "Vextor";
+constexpr const char* SERVICE_TEXT = "Linię obsługuje usługa Vextor";
 
 constexpr int FREED_WHEN_IDLE[] = {IDC_COM1,         IDC_COM2,        IDC_COM_OTHER,    IDC_LOG_TO_TCP,
                                    IDC_LOG_TO_FILE,  IDC_COM_GROUP,   IDC_LISTEN_PORT,  IDC_CONFIG_PORT,
@@ -106,6 +107,7 @@ BOOL CControlPanelDlg::OnInitDialog()
     logFileName = panel.logFileName;
     logToFile = panel.logToFile;
     logToTcp = panel.logToTcp;
+    configPort = panel.configPort;
     SetComboSel(IDC_SPEED, panel.speedIndex);
     SetComboSel(IDC_PARITY, panel.parityIndex);
     SetComboSel(IDC_STOP_BITS, panel.stopBitsIndex);
@@ -115,7 +117,22 @@ BOOL CControlPanelDlg::OnInitDialog()
     presets.ApplyManualRule();
     ApplyLogRules();
     UpdateData(false);
+    if (serviceHoldsLine)
+        ShowServiceLook();
     return TRUE;
+}
+
+// Two bridges on one COM port would each take the other's bytes: the panel leaves the line to the
+// service, even while it is stopped, since the service manager may start it again any moment.
+void CControlPanelDlg::ShowServiceLook()
+{
+    for (int id : FREED_WHEN_IDLE)
+        EnableDlgItem(id, false);
+    EnableItems({IDC_LISTEN, IDC_MODEL, IDC_SPEED, IDC_PARITY, IDC_STOP_BITS, IDC_LOG_FILE_NAME, IDC_LOG_ADDRESS,
+                 IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT, IDC_LOG_PORT_LABEL},
+                false);
+    statusText = SERVICE_TEXT;
+    UpdateData(false);
 }
 
 void CControlPanelDlg::FillLists() const
@@ -166,7 +183,7 @@ void CControlPanelDlg::OnLogToTcpClicked()
 
 void CControlPanelDlg::OnListenToggle()
 {
-    if (!UpdateData(true))
+    if (serviceHoldsLine || !UpdateData(true))
         return;
     // The button stays dead for half a second so that a double click acts once.
     EnableDlgItem(IDC_LISTEN, false);
@@ -342,6 +359,7 @@ void CControlPanelDlg::CopyPanelToSettings()
     panel.logFileName = logFileName;
     panel.logToFile = logToFile;
     panel.logToTcp = logToTcp;
+    panel.configPort = configPort;
     settings.CopyFromPanel(panel);
 }
 

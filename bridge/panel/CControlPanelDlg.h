@@ -37,6 +37,8 @@ public:
 
     // Writes the settings to the store: at the session's end the process may be ended any moment.
     std::function<void()> saveSettings;
+    // Set before the panel opens: the service holds the line, and the panel only shows its settings.
+    bool serviceHoldsLine = false;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -82,6 +84,7 @@ private:
     void FillLists() const;
     void ApplyLogRules() const;
     void ShowIdleLook() const;
+    void ShowServiceLook();
     LRESULT OnWindowPosChanging(WPARAM, LPARAM lParam);
     BridgeOptions Options() const;
     static int FieldOf(ListenCheck::Field field);

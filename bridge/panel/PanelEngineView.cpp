@@ -130,7 +130,7 @@ void PanelEngineView::StopBitsSet(int stopBitsCode)
     Show([this, stopBitsCode] { panel.SetComboSel(IDC_STOP_BITS, SerialEncodings::StopBitsIndexOf(stopBitsCode)); });
 }
 
-void PanelEngineView::Failure(const std::string& text)
+void PanelEngineView::Failure(FailureKind, const std::string& text)
 {
     // Listen's own failures (the COM port) are boxes the user answers before the panel goes on.
     if (listening) {

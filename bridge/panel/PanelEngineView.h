@@ -33,7 +33,8 @@ public:
     void RateSet(std::uint32_t bitsPerSecond, RateCause cause) override;
     void ParitySet(int parityCode) override;
     void StopBitsSet(int stopBitsCode) override;
-    void Failure(const std::string& text) override;
+    // Every kind of failure is a box alike.
+    void Failure(FailureKind kind, const std::string& text) override;
 
 private:
     // Shown now, or after the Listen's boxes while they are being shown.

@@ -2,9 +2,12 @@
 #include "ServiceVerbs.h"
 
 #include "ConsoleReport.h"
+#include "ServiceEntry.h"
 #include "ServiceInstaller.h"
 
 #include <shellapi.h>
+
+#include <string>
 
 CommandLineVerb ServiceVerbs::FromCommandLine()
 {
@@ -25,10 +28,15 @@ int ServiceVerbs::Run(const CommandLineVerb& verb)
         return ServiceInstaller(report).Install() ? EXIT_OK : EXIT_FAILED;
     case CommandLineVerb::Verb::UNINSTALL_SERVICE:
         return ServiceInstaller(report).Uninstall() ? EXIT_OK : EXIT_FAILED;
-    case CommandLineVerb::Verb::SERVICE:
-        // The service's own run comes with the engine's host of its own.
-        report.Failure(L"Tryb usługi (--service) nie jest jeszcze dostępny w tej wersji.");
-        return EXIT_FAILED;
+    case CommandLineVerb::Verb::SERVICE: {
+        const DWORD error = ServiceEntry::Dispatch();
+        if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT)
+            report.Failure(L"Opcja --service jest dla menedżera usług. Usługę Vextor uruchamia \"net start Vextor\"; "
+                           L"zainstaluj ją poleceniem \"vextor.exe --install-service\".");
+        else if (error != ERROR_SUCCESS)
+            report.Failure(L"Usługa Vextor nie ruszyła: błąd systemu " + std::to_wstring(error) + L".");
+        return error == ERROR_SUCCESS ? EXIT_OK : EXIT_FAILED;
+    }
     case CommandLineVerb::Verb::REFUSED:
         report.Failure(verb.refusal);
         return EXIT_REFUSED;

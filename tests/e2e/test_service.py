@@ -1,11 +1,13 @@
 """The bridge as a Windows service: its verbs, what --install-service sets up and --uninstall-service removes."""
 import os
 import shutil
+import socket
 import subprocess
+import time
 
 import pytest
 
-from wineenv import BUILD, WINE, UiDriver, WineSession, hexed, unhexed
+from wineenv import BUILD, WINE, UiDriver, WineSession, free_port, hexed, unhexed, wait_for
 
 SERVICE_KEY = "HKLM\\System\\CurrentControlSet\\Services\\Vextor"
 EVENT_SOURCE_KEY = "HKLM\\System\\CurrentControlSet\\Services\\EventLog\\Application\\Vextor"
@@ -14,6 +16,12 @@ MACHINE_KEY = "HKLM\\Software\\Wow6432Node\\MORVEK Sp. z o.o.\\vextor\\Settings"
 MACHINE_KEY_64 = "HKLM\\Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
 REG_SZ, REG_DWORD = 1, 4
 MSG_LISTENER_FAILED = 102
+# Wine's mount manager links com1 afresh at every start of a session, unless this key names its device.
+WINE_PORTS = "HKLM\\Software\\Wine\\Ports"
+STATES = {1: "STOPPED", 2: "START_PENDING", 3: "STOP_PENDING", 4: "RUNNING"}
+OK, LISTEN, LISTEN_PORT, STATUS = 1, 1006, 1007, 1038
+SERVICE_HOLDS_LINE = "Linię obsługuje usługa Vextor"
+SPEED_9600 = bytes([3, 0, 0, 0, 0, 0x80, 0x25, 0, 0])
 
 
 def text(value):
@@ -50,16 +58,22 @@ class Program:
         return "?"
 
 
+def hold_new_session(wine):
+    """A restart of the Windows: the server and every process end; the next program starts the
+    services again. The server is held, since service processes do not keep it alive."""
+    server = os.path.join(os.path.dirname(WINE), "wineserver")
+    subprocess.run([server, "-k"], env=wine.env, timeout=60)
+    subprocess.run([server, "-w"], env=wine.env, timeout=60)
+    subprocess.run([server, "-p"], env=wine.env, check=True, timeout=60)
+
+
 @pytest.fixture(scope="module")
 def system(tmp_path_factory):
     """A Windows of its own, restarted once after its creation and then held with `wineserver -p`: the
     session that creates a prefix can be left with two service managers answering in turn, and
     service processes do not keep the Wine server alive."""
     session = WineSession()
-    server = os.path.join(os.path.dirname(WINE), "wineserver")
-    subprocess.run([server, "-k"], env=session.env, timeout=60)
-    subprocess.run([server, "-w"], env=session.env, timeout=60)
-    subprocess.run([server, "-p"], env=session.env, check=True, timeout=60)
+    hold_new_session(session)
     ui = UiDriver(session)
     yield session, ui
     ui.close()
@@ -100,7 +114,96 @@ def test_unknown_verbs_and_extra_arguments_are_refused_on_the_console(program):
     assert code != 0 and err
 
 
-def test_install_sets_up_the_service_its_events_its_folder_and_the_machine_settings(wine, driver, program):
+@pytest.fixture(scope="module")
+def ports():
+    return {"data": free_port(), "config": free_port()}
+
+
+@pytest.fixture(scope="module")
+def line(wine, driver):
+    """The simulated exchange on a pty that stays COM1 across restarts of the Windows."""
+    from exchange_sim import SimulatedExchange
+    exchange = SimulatedExchange(os.path.join(wine.prefix, "dosdevices", "com1"), mode="at")
+    driver.set_value(WINE_PORTS, "COM1", REG_SZ, os.ttyname(exchange.slave).encode() + b"\0")
+    yield exchange
+    driver.delete_value(WINE_PORTS, "COM1")
+    exchange.close()
+
+
+def service_state(driver):
+    """The service's state as its manager reports it, asked from the running driver; None: no service."""
+    answer = driver.ask("svcstate", hexed("Vextor"))
+    if answer == "err nosvc":
+        return None
+    assert answer.startswith("ok "), answer
+    return STATES.get(int(answer.split()[1]), answer)
+
+
+def wait_state(driver, wanted, timeout=60.0):
+    wait_for(lambda: service_state(driver) == wanted, timeout, f"the service {wanted}", interval=0.05)
+
+
+def control(wine, *command):
+    subprocess.run([WINE, *command], env=wine.env, capture_output=True, timeout=60)
+
+
+def restart_service(wine, driver):
+    control(wine, "net", "stop", "Vextor")
+    wait_state(driver, "STOPPED")
+    control(wine, "sc", "start", "Vextor")
+    wait_state(driver, "RUNNING")
+
+
+def store_machine(driver, **values):
+    for name, value in values.items():
+        if isinstance(value, int):
+            driver.set_value(MACHINE_KEY, name, REG_DWORD, value.to_bytes(4, "little"))
+        else:
+            driver.set_value(MACHINE_KEY, name, REG_SZ, value.encode("cp1250") + b"\0")
+
+
+def answers_at(port, timeout=60.0):
+    """AT through the data port comes back OK from the exchange; waits for the listener, which
+    may still be opening."""
+    deadline = time.monotonic() + timeout
+    while True:
+        try:
+            client = socket.create_connection(("127.0.0.1", port), timeout=10)
+            break
+        except OSError:
+            if time.monotonic() > deadline:
+                raise AssertionError(f"nothing listens on {port}")
+            time.sleep(0.1)
+    with client:
+        client.settimeout(timeout)
+        client.sendall(b"AT\r")
+        reply = b""
+        while b"OK\r\n" not in reply:
+            chunk = client.recv(100)
+            assert chunk, f"the connection closed after {reply!r}"
+            reply += chunk
+
+
+def refused(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=10).close()
+    except ConnectionRefusedError:
+        return True
+    return False
+
+
+def data_file(wine, name):
+    path = os.path.join(wine.prefix, "drive_c", "ProgramData", "MORVEK", "Vextor", name)
+    try:
+        with open(path, "rb") as f:
+            return f.read().decode("cp1250")
+    except OSError:
+        return ""
+
+
+def test_install_sets_up_the_service_its_events_its_folder_and_the_machine_settings(wine, driver, program, ports):
+    # The service starts at once: on ports of its own, not the default ones another run may hold.
+    store_machine(driver, **{"Portu IP nasłuchu": ports["data"], "configPort": ports["config"]})
     code, out, err = program.run("--install-service")
     assert code == 0, err
 
@@ -133,6 +236,70 @@ def test_a_second_install_keeps_everything_as_it_was(driver, program):
     code, _, err = program.run("--install-service")
     assert code == 0, err
     assert [driver.registry(key) for key in (SERVICE_KEY, EVENT_SOURCE_KEY, MACHINE_KEY)] == before
+
+
+def test_the_service_serves_the_exchange_with_the_machine_settings(wine, driver, program, line, ports):
+    store_machine(driver, **{"Portu IP nasłuchu": ports["data"], "configPort": ports["config"],
+                             "Prędkość transmisji": 19200, "Logowanie do pliku": 1,
+                             "Nazwa pliku logowania": "ruch.txt", "traceFileName": "trace.txt"})
+    restart_service(wine, driver)
+    wait_for(lambda: line.speed() == 19200, 60, "the line at the machine's 19200")
+    answers_at(ports["data"])
+    with socket.create_connection(("127.0.0.1", ports["config"]), timeout=10) as config:
+        config.sendall(SPEED_9600)
+        wait_for(lambda: line.speed() == 9600, 60, "the line at 9600")
+    # Relative names are in the data folder: the service's current directory is the system's.
+    wait_for(lambda: "CFG_SPEED [9600]" in data_file(wine, "ruch.txt"), 60, "the speed record in the log")
+    assert "AT" in data_file(wine, "ruch.txt")
+    listen = f"listen 0.0.0.0 data {ports['data']} config {ports['config']}"
+    wait_for(lambda: listen in data_file(wine, "trace.txt"), 60, "the listeners in the trace")
+
+
+def test_an_address_that_is_not_there_leaves_it_running_and_a_stop_ends_it_at_once(wine, driver, program, line, ports):
+    store_machine(driver, listenAddress="10.255.255.1")
+    try:
+        restart_service(wine, driver)
+        assert refused(ports["data"])
+        # Still serving its messages: it takes the stop as a running service does.
+        control(wine, "net", "stop", "Vextor")
+        wait_state(driver, "STOPPED", 2.0)
+    finally:
+        store_machine(driver, listenAddress="")
+    control(wine, "sc", "start", "Vextor")
+    wait_state(driver, "RUNNING")
+    answers_at(ports["data"])
+
+    control(wine, "net", "stop", "Vextor")
+    wait_state(driver, "STOPPED", 2.0)
+    assert refused(ports["data"]) and refused(ports["config"])
+
+
+def test_a_new_session_starts_the_service_again_by_itself(wine, driver, line, ports):
+    hold_new_session(wine)
+    UiDriver.__init__(driver, wine)  # the first program of the new session
+    wait_state(driver, "RUNNING", 120.0)
+    answers_at(ports["data"])
+
+
+def test_the_panel_leaves_the_line_to_the_service_running_or_stopped(wine, driver, start_bridge, line, ports):
+    user_key = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
+    for running in (True, False):
+        bridge = start_bridge()
+        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == SERVICE_HOLDS_LINE, 30, "the service's status line")
+        assert not driver.enabled(bridge.hwnd, LISTEN)
+        assert not driver.enabled(bridge.hwnd, LISTEN_PORT)
+        assert driver.text(bridge.hwnd, LISTEN_PORT) == str(ports["data"]), "not the machine's settings"
+        if running:
+            answers_at(ports["data"])
+        else:
+            assert refused(ports["data"])
+        driver.click(bridge.hwnd, OK)
+        bridge.wait_exit()
+        assert driver.registry(user_key) is None, "the machine's settings went to the user's"
+        if running:
+            answers_at(ports["data"])
+            control(wine, "net", "stop", "Vextor")
+            wait_state(driver, "STOPPED")
 
 
 def test_uninstall_removes_the_service_and_its_events_and_keeps_the_settings(wine, driver, program):

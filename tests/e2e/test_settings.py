@@ -6,6 +6,7 @@ from conftest import REG_DWORD, REG_SZ, dword, sz
 OK = 1
 SPEED, PARITY, STOP_BITS = 1018, 1021, 1023
 COM1, COM2 = 1000, 1001
+CONFIG_PORT = 1036
 
 
 pytestmark = pytest.mark.usefixtures("empty_registry")
@@ -35,6 +36,7 @@ def test_first_run_writes_the_defaults(start_bridge, driver):
         "configPortEnabled": (REG_DWORD, dword(1)),
         "traceFileName": (REG_SZ, sz("")),
         "rfc2217Port": (REG_DWORD, dword(0)),
+        "configPort": (REG_DWORD, dword(5002)),
     }
 
 
@@ -43,7 +45,9 @@ def test_stored_values_the_panel_cannot_show_and_a_changed_parity(start_bridge, 
     driver.set_value(key, "Prędkość transmisji", REG_DWORD, dword(12345))
     driver.set_value(key, "Numer portu", REG_DWORD, dword(256))
     driver.set_value(key, "Parzystość", REG_DWORD, dword(1))
+    driver.set_value(key, "configPort", REG_DWORD, dword(6002))
     bridge = start_bridge()
+    assert driver.text(bridge.hwnd, CONFIG_PORT) == "6002"
 
     assert driver.selection(bridge.hwnd, SPEED) == -1
     assert (driver.checked(bridge.hwnd, COM1), driver.checked(bridge.hwnd, COM2)) == (0, 0)

@@ -110,3 +110,50 @@ TEST(ModelPreset, EveryModelHasItsSpeedAndStopBits)
     EXPECT_FALSE(ModelPreset::ForModel(-1));
     EXPECT_FALSE(ModelPreset::ForModel(11));
 }
+
+TEST(BridgeSettings, OptionsAreWhatThePanelWouldStartWithFromTheSameSettings)
+{
+    BridgeSettings settings;
+    settings.comPort = 7;
+    settings.baudRate = 9600;
+    settings.parity = 2;
+    settings.stopBits = 2;
+    settings.configPort = 6002;
+    settings.rfc2217Port = 6003;
+    settings.listenAddress = "127.0.0.1";
+    settings.logToTcp = 1;
+    BridgeOptions options = settings.ToOptions();
+    EXPECT_EQ(options.comPort, 7);
+    EXPECT_EQ(options.serial.baudRate, 9600);
+    EXPECT_EQ(options.serial.parity, 2);
+    EXPECT_EQ(options.serial.stopBits, 2);
+    EXPECT_EQ(options.configPort, 6002);
+    EXPECT_EQ(options.rfc2217Port, 6003);
+    EXPECT_EQ(options.listenAddress, "127.0.0.1");
+    EXPECT_TRUE(options.logToTcp);
+
+    // What the panel shows as no selection keeps the port's own setting; no port is no line.
+    settings.comPort = 256;
+    settings.baudRate = 12345;
+    settings.parity = 9;
+    options = settings.ToOptions();
+    EXPECT_EQ(options.comPort, 0);
+    EXPECT_EQ(options.serial.baudRate, SerialParameters::KEEP);
+    EXPECT_EQ(options.serial.parity, SerialParameters::KEEP);
+}
+
+TEST(BridgeSettings, RelativeLogAndTraceNamesAreTakenInsideTheFolder)
+{
+    const std::string folder = "C:\\ProgramData\\MORVEK\\Vextor";
+    BridgeSettings settings;
+    settings.traceFileName = "trace.txt";
+    BridgeOptions options = settings.ToOptions(folder);
+    EXPECT_EQ(options.logFileName, folder + "\\Kavrel.txt");
+    EXPECT_EQ(options.traceFileName, folder + "\\trace.txt");
+    for (const char* placed : {"D:\\logs\\k.txt", "d:k.txt", "\\\\server\\share\\k.txt", "\\k.txt", "/k.txt"})
+        EXPECT_EQ(BridgeSettings::InFolder(placed, folder), placed);
+    EXPECT_EQ(BridgeSettings::InFolder("", folder), "");
+    EXPECT_EQ(BridgeSettings::InFolder("logs\\k.txt", folder + "\\"), folder + "\\logs\\k.txt");
+    // Without a folder the names stay as the panel has them.
+    EXPECT_EQ(settings.ToOptions().logFileName, "Kavrel.txt");
+}

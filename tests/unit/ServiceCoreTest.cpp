@@ -5,6 +5,7 @@
 
 #include "bridge/core/CommandLineVerb.h"
 #include "bridge/core/ServiceEventLog.h"
+#include "bridge/service/ServiceEngineView.h"
 
 using Verb = CommandLineVerb::Verb;
 using Failure = ServiceEventLog::Failure;
@@ -97,6 +98,7 @@ TEST(ServiceEventLog, EachClassHasItsOwnIdAndTheDocumentedType)
         {Failure::LISTENER, 102, Type::WARNING_ENTRY},      {Failure::SERIAL_PORT, 103, Type::WARNING_ENTRY},
         {Failure::SERIAL_SETTINGS, 104, Type::ERROR_ENTRY}, {Failure::LINE_LOST, 105, Type::WARNING_ENTRY},
         {Failure::LOG_FILE, 106, Type::ERROR_ENTRY},        {Failure::TRACE_FILE, 107, Type::WARNING_ENTRY},
+        {Failure::UNEXPECTED, 108, Type::ERROR_ENTRY},
     };
     static_assert(std::size(table) == ServiceEventLog::FAILURE_COUNT);
     for (const auto& row : table) {
@@ -104,4 +106,51 @@ TEST(ServiceEventLog, EachClassHasItsOwnIdAndTheDocumentedType)
         EXPECT_EQ(ServiceEventLog::RecoveryId(row.failure), row.id + 100);
         EXPECT_EQ(ServiceEventLog::FailureType(row.failure), row.type);
     }
+}
+
+TEST(ServiceEngineView, APortMissingAtTheStartIsOneFailureAndOneRecoveryNamingThePort)
+{
+    FakeWriter writer;
+    ServiceEventLog log(writer);
+    ServiceEngineView view(log);
+    view.SetPortName("COM1");
+    // As the engine tells it: the open fails, the settings then fail on no port, the port is waited for.
+    view.Failure(FailureKind::SERIAL_PORT, "Handle Error COM1");
+    view.Failure(FailureKind::SERIAL_SETTINGS, "Błąd ustawień COM1");
+    view.LineLost("COM1 odłączony");
+    ASSERT_EQ(writer.entries.size(), 1u);
+    EXPECT_EQ(writer.entries[0].id, 103u);
+    EXPECT_EQ(writer.entries[0].text, "Handle Error COM1");
+    view.LineBack();
+    ASSERT_EQ(writer.entries.size(), 2u);
+    EXPECT_EQ(writer.entries[1].id, 203u);
+    EXPECT_EQ(writer.entries[1].text, "COM1");
+
+    // Lost while in use, then back; a loss the stopping engine takes back is no recovery.
+    view.LineLost("COM1 odłączony");
+    view.LineBack();
+    view.LineLost("COM1 odłączony");
+    view.Stopping();
+    view.LineBack();
+    ASSERT_EQ(writer.entries.size(), 5u);
+    EXPECT_EQ(writer.entries[2].id, 105u);
+    EXPECT_EQ(writer.entries[3].id, 205u);
+    EXPECT_EQ(writer.entries[4].id, 105u);
+}
+
+TEST(ServiceEngineView, EachKindOfFailureGoesToItsClassInThePanelsWords)
+{
+    FakeWriter writer;
+    ServiceEventLog log(writer);
+    ServiceEngineView view(log);
+    view.Failure(FailureKind::SERIAL_SETTINGS, "Błąd ustawień COM3");
+    view.Failure(FailureKind::LOG_FILE, "log");
+    view.Failure(FailureKind::TRACE_FILE, "trace");
+    view.Failure(FailureKind::OTHER, "handler");
+    view.Failure(FailureKind::OTHER, "handler");
+    std::vector<unsigned> ids;
+    for (const auto& entry : writer.entries)
+        ids.push_back(entry.id);
+    EXPECT_EQ(ids, (std::vector<unsigned>{104, 106, 107, 108}));
+    EXPECT_EQ(writer.entries[0].text, "Błąd ustawień COM3");
 }

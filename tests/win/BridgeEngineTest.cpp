@@ -23,7 +23,7 @@ struct FakeView : IEngineEvents {
     void RateSet(std::uint32_t bitsPerSecond, RateCause) override { rates.push_back(bitsPerSecond); }
     void ParitySet(int) override {}
     void StopBitsSet(int) override {}
-    void Failure(const std::string& text) override { errors.push_back(text); }
+    void Failure(FailureKind, const std::string& text) override { errors.push_back(text); }
 
     std::vector<std::uint32_t> rates;
     std::vector<std::string> errors;

@@ -25,6 +25,20 @@ TEST_F(SettingsStoreTest, ReadingCreatesTheKeyAndGivesTheDefaults)
     EXPECT_EQ(key.Open(HKEY_CURRENT_USER, TEST_KEY, KEY_READ), ERROR_SUCCESS);
 }
 
+TEST_F(SettingsStoreTest, OnlyMissingValuesAreWrittenAndWhatIsThereIsKeptAsItIs)
+{
+    CRegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, TEST_KEY, KEY_READ | KEY_WRITE), ERROR_SUCCESS);
+    key.SetDWORD(BridgeSettings::NAME_CONFIG_PORT, 6002);
+    key.SetString(BridgeSettings::NAME_LISTEN_PORT, "6000");  // unusable, yet an administrator's
+    ASSERT_EQ(store.SaveMissing(BridgeSettings()), ERROR_SUCCESS);
+    EXPECT_EQ(key.QueryString(BridgeSettings::NAME_LISTEN_PORT), "6000");
+    const BridgeSettings loaded = store.Load();
+    EXPECT_EQ(loaded.configPort, 6002);
+    EXPECT_EQ(key.QueryDWORD(BridgeSettings::NAME_BAUD_RATE), 56000u);
+    EXPECT_EQ(key.QueryString(BridgeSettings::NAME_LOG_FILE_NAME), "Kavrel.txt");
+}
+
 TEST_F(SettingsStoreTest, ValueOfAnotherTypeOrSizeReadsAsItsDefault)
 {
     CRegKey key;

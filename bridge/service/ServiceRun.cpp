@@ -1,0 +1,143 @@
+// The service's run: the engine with the machine's settings and no window of the panel, on ServiceMain's thread.
+#include "ServiceRun.h"
+
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "../../framework/AfxSocket.h"
+#include "../../framework/CAsyncSocket.h"
+#include "../core/ComPortList.h"
+#include "../core/ListenCheck.h"
+#include "../engine/BridgeEngine.h"
+#include "../engine/LocalAddresses.h"
+#include "DataFolder.h"
+#include "MachineSettingsKey.h"
+
+namespace {
+// A listener that could not be made (its address not up yet at boot, its port taken) is tried again so often.
+constexpr UINT LISTEN_RETRY_MS = 5000;
+
+// The data folder in the ANSI code page the engine's file names are in; empty when the system names none.
+std::string DataFolderName()
+{
+    const std::wstring path = DataFolder::Path();
+    const int size = ::WideCharToMultiByte(CP_ACP, 0, path.c_str(), static_cast<int>(path.size()), nullptr, 0, nullptr, nullptr);
+    std::string name(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, path.c_str(), static_cast<int>(path.size()), name.data(), size, nullptr, nullptr);
+    return name;
+}
+
+std::string Describe(const BridgeOptions& options)
+{
+    std::string text = "port " + std::to_string(options.listenPort);
+    if (options.configPortEnabled)
+        text += ", konfiguracja " + std::to_string(options.configPort);
+    if (options.rfc2217Port != 0)
+        text += ", RFC 2217 " + std::to_string(options.rfc2217Port);
+    if (LineWatch::HasLine(options))
+        text += ", " + ComPortList::Name(options.comPort);
+    return text;
+}
+}
+
+ServiceRun::Exit ServiceRun::Run(const std::function<void()>& running)
+{
+    // The socket layer is the process's; the run's sockets are all gone before it is released.
+    if (!AfxSocketInit()) {
+        events.Failed(ServiceEventLog::Failure::SOCKETS, "Błąd inicjacji soketu.");
+        return {ERROR_SERVICE_SPECIFIC_ERROR, ServiceEventLog::FailureId(ServiceEventLog::Failure::SOCKETS)};
+    }
+    Exit exit{NO_ERROR, 0};
+    try {
+        exit = Serve(running);
+    } catch (const std::exception& e) {
+        events.Failed(ServiceEventLog::Failure::UNEXPECTED, e.what());
+        exit = {ERROR_SERVICE_SPECIFIC_ERROR, ServiceEventLog::FailureId(ServiceEventLog::Failure::UNEXPECTED)};
+    }
+    CAsyncSocket::SetFailureHook(nullptr);
+    AfxSocketTerm();  // on this thread, whose sockets' window it ends
+    return exit;
+}
+
+ServiceRun::Exit ServiceRun::Serve(const std::function<void()>& running)
+{
+    options = MachineSettingsKey::Store().Load().ToOptions(DataFolderName());
+    view.SetPortName(ComPortList::Name(options.comPort));
+    // A socket handler that throws is abandoned, as in the panel, and written down instead of shown.
+    CAsyncSocket::SetFailureHook([this](const std::exception& e) { view.Failure(FailureKind::OTHER, e.what()); });
+
+    BridgeEngine bridge(view);
+    engine = &bridge;
+    running();
+    events.Started(Describe(options));
+    // Settings that make no sense would fail the same way after any restart: the service stays
+    // up and idle, and says why.
+    if (auto failure = ListenCheck::Check(options, LocalAddresses::Ipv4()))
+        events.Failed(ServiceEventLog::Failure::SETTINGS, failure->message);
+    else
+        Listen();
+
+    const bool served = ServeUntilStopped();
+    RetryLater(false);
+    view.Stopping();
+    if (bridge.Listening())
+        bridge.Stop();
+    engine = nullptr;
+    events.Stopped(served ? "zatrzymana przez menedżer usług" : "błąd oczekiwania na komunikaty");
+    if (!served)
+        return {ERROR_SERVICE_SPECIFIC_ERROR, ServiceEventLog::FailureId(ServiceEventLog::Failure::UNEXPECTED)};
+    return {NO_ERROR, 0};
+}
+
+void ServiceRun::Listen()
+{
+    std::optional<ListenCheck::Failure> failure;
+    try {
+        failure = engine->Start(options);
+    } catch (const std::exception& e) {
+        // The log file could not be made. Serving without the log that was asked for would lose
+        // the exchange's traffic unnoticed, and trying again every few seconds would only fill the
+        // trace with listens and stops: the service stays idle until someone mends it and restarts it.
+        engine->Stop();
+        RetryLater(false);
+        view.Failure(FailureKind::LOG_FILE, e.what());
+        return;
+    }
+    if (failure) {
+        events.Failed(ServiceEventLog::Failure::LISTENER, failure->message);
+        RetryLater(true);
+        return;
+    }
+    RetryLater(false);
+    events.Recovered(ServiceEventLog::Failure::LISTENER, "nasłuch na porcie " + std::to_string(options.listenPort));
+}
+
+void ServiceRun::RetryLater(bool retry)
+{
+    if (retry && !retryTimer)
+        retryTimer = ::SetTimer(nullptr, 0, LISTEN_RETRY_MS, nullptr);
+    if (!retry && retryTimer) {
+        ::KillTimer(nullptr, retryTimer);
+        retryTimer = 0;
+    }
+}
+
+bool ServiceRun::ServeUntilStopped()
+{
+    for (;;) {
+        const DWORD woken = ::MsgWaitForMultipleObjectsEx(1, &stop, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0)
+            return true;
+        if (woken != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            // The thread's own timer comes without a window.
+            if (!message.hwnd && message.message == WM_TIMER && retryTimer && message.wParam == retryTimer)
+                Listen();
+            else
+                ::DispatchMessageA(&message);
+        }
+    }
+}

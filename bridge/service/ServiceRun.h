@@ -1,0 +1,50 @@
+// The service's run: the engine with the machine's settings and no window of the panel, on ServiceMain's thread.
+#pragma once
+#include "../../framework/Afx.h"
+
+#include <functional>
+
+#include "../core/BridgeOptions.h"
+#include "../core/ServiceEventLog.h"
+#include "ServiceEngineView.h"
+#include "ServiceEventWriter.h"
+
+class BridgeEngine;
+
+// Everything here runs on the thread that calls Run, which creates the engine and serves its
+// host window and sockets: the control handler only sets the stop event. Failures never hold
+// the service back: a listener that cannot be made is tried again every 5 s, a COM port that
+// is not there is waited for by the engine, and settings that make no sense (or a log file
+// that cannot be made) leave the service running and idle. Each of them is written to the event log once, as a change of state.
+class ServiceRun {
+public:
+    // What the service reports at STOPPED: non-zero when the run failed, so that the service
+    // manager's failure actions restart it.
+    struct Exit {
+        DWORD win32ExitCode;
+        DWORD serviceExitCode;
+    };
+
+    explicit ServiceRun(HANDLE stopEvent) : stop(stopEvent) {}
+    ServiceRun(const ServiceRun&) = delete;
+    ServiceRun& operator=(const ServiceRun&) = delete;
+
+    // Until the stop event is set; `running` is called once the engine's host is up.
+    Exit Run(const std::function<void()>& running);
+
+private:
+    Exit Serve(const std::function<void()>& running);
+    // Starts the engine, or writes why not and tries again later.
+    void Listen();
+    void RetryLater(bool retry);
+    // Serves the thread's messages until the stop event is set; false when the wait failed.
+    bool ServeUntilStopped();
+
+    HANDLE stop;  // not owned
+    ServiceEventWriter writer;
+    ServiceEventLog events{writer};
+    ServiceEngineView view{events};
+    BridgeOptions options;
+    BridgeEngine* engine = nullptr;  // while Serve runs
+    UINT_PTR retryTimer = 0;         // the thread's timer while a Listen waits to be tried again
+};
