@@ -1,7 +1,7 @@
 // The data client's bytes on their way to the line: taken only as fast as the line carries them, logged first.
 #include "DataRelay.h"
 
-#include <string>
+#include <cstdio>
 
 #include "../core/TrafficLogFormat.h"
 #include "AdmissionGate.h"
@@ -60,7 +60,8 @@ void DataRelay::OnClientBehind()
     CBridgeSocket& connection = gate.DataConnection();
     if (!connection.connected || !line.ClientLetGo())
         return;
-    const std::string why = "not reading, " + std::to_string(SerialLine::OUTPUT_CAPACITY >> 20) + " MiB waiting";
+    char why[64];
+    std::snprintf(why, sizeof why, "not reading, %u MiB waiting", static_cast<unsigned>(SerialLine::OUTPUT_CAPACITY >> 20));
     gate.EndConnection(connection, false, why);
 }
 
