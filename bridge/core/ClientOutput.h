@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -12,6 +13,10 @@
 // Two threads use it. The window thread changes the client, hands over the com-port protocol's
 // bytes and suspends or resumes the output; the serial worker appends what the line read and
 // sends. The caller wakes the worker after each of the window thread's calls.
+//
+// A client that falls a whole output behind is let go: what it had not taken is dropped, and it
+// is sent nothing more, so that what it got is an exact prefix of the line's stream and never a
+// stream with a hole. The window thread then closes its connection.
 class ClientOutput {
 public:
     // Sends what it can of `length` bytes to `client`: the count taken (more than 0),
@@ -39,7 +44,11 @@ public:
     // Worker: a fresh start, with nothing waiting for the client there is now.
     void Reset();
     // Worker: bytes the line read, for the client there is now; sent at once unless it is blocked.
-    void Relay(const std::uint8_t* bytes, std::size_t count);
+    // False when they did not fit: the client was let go now (see LetGo).
+    bool Relay(const std::uint8_t* bytes, std::size_t count);
+    // Worker: the client that was there at `generation` purged its receive side: the line's bytes
+    // waiting for it are dropped; the protocol's bytes among them still go.
+    void Purge(std::uint32_t generation);
     // Worker: sends what waits until it is all gone or the client takes no more.
     void SendWaiting();
     // Worker: the client's socket is full; SendWaiting again once it takes more.
@@ -49,7 +58,18 @@ public:
     // Worker: how much more the output takes.
     std::size_t Room() const { return output.Room(); }
 
+    // Any thread: which client the output is for now; it changes with every SetClient.
+    std::uint32_t Generation() const { return clientGeneration; }
+    // Window thread: the current client was let go for falling behind; its connection is to close.
+    bool LetGo() const { return letGoGeneration == clientGeneration; }
+
 private:
+    static constexpr std::uint32_t NOBODY_LET_GO = ~std::uint32_t{0};
+
+    void Put(const std::uint8_t* bytes, std::size_t length, bool protocol);
+    void Take(std::size_t length);
+    void Drop();
+
     Sender sender;
 
     // The data client: changed by the window thread and used by the worker's send, each only
@@ -63,10 +83,17 @@ private:
     std::atomic<bool> escapeOutput{false};
     std::atomic<bool> protocolWaiting{false};
     std::atomic<std::uint32_t> clientGeneration{0};
+    // Written by the worker: the client it let go for falling behind; read by the window thread.
+    std::atomic<std::uint32_t> letGoGeneration{NOBODY_LET_GO};
 
     // Worker only: the exchange's output that waits for the client.
     ByteRing output;
     std::string escaped;                 // a com-port client's copy of a read, every 0xFF doubled
     std::uint32_t outputGeneration = 0;  // the client the waiting output belongs to
     bool sendBlocked = false;            // the client's socket is full: wait until it takes more
+    // Where the protocol's bytes lie in the output, counted in bytes ever put in, so that a purge
+    // drops the line's bytes only.
+    std::uint64_t putCount = 0;
+    std::uint64_t takenCount = 0;
+    std::deque<std::pair<std::uint64_t, std::uint64_t>> protocolRuns;  // [first, end) of each
 };

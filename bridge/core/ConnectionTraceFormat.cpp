@@ -46,9 +46,12 @@ std::string ConnectionTraceFormat::TakenOver(Channel channel, std::uint32_t addr
     return Client(channel, address, port) + " taken over by " + Ipv4Text::FormatEndpoint(newcomer, newcomerPort);
 }
 
-std::string ConnectionTraceFormat::Closed(Channel channel, std::uint32_t address, int port)
+std::string ConnectionTraceFormat::Closed(Channel channel, std::uint32_t address, int port, std::string_view why)
 {
-    return Client(channel, address, port) + " closed";
+    std::string event = Client(channel, address, port) + " closed";
+    if (!why.empty())
+        event.append(" (").append(why).append(")");
+    return event;
 }
 
 std::string ConnectionTraceFormat::SpeedSet(std::uint32_t address, int port, std::uint32_t rate)

@@ -30,7 +30,8 @@ public:
     // The current client, dropped for the newcomer.
     static std::string TakenOver(Channel channel, std::uint32_t address, int port, std::uint32_t newcomer,
                                  int newcomerPort);
-    static std::string Closed(Channel channel, std::uint32_t address, int port);
+    // With why: "data 127.0.0.1:50123 closed (not reading, 1 MiB waiting)".
+    static std::string Closed(Channel channel, std::uint32_t address, int port, std::string_view why = {});
     // A speed record from this configuration client.
     static std::string SpeedSet(std::uint32_t address, int port, std::uint32_t rate);
     static std::string SpeedRefused(std::uint32_t address, int port, std::uint32_t rate);

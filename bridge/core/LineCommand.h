@@ -17,6 +17,9 @@ struct LineCommand {
     Rfc2217Command comPort;
     // Set by the line when queued: the client's chunks offered before it, which go to the line first.
     std::uint64_t afterChunks = 0;
+    // Set by the line when queued: the data client its output served then (a purge empties that
+    // client's output only).
+    std::uint32_t outputClient = 0;
 };
 
 struct LineResult {

@@ -9,6 +9,9 @@ struct LineSettings {
     static constexpr std::uint8_t PARITY_OFF = 0;
     static constexpr std::uint8_t DTR_DISABLED = 0, DTR_ENABLED = 1, DTR_HANDSHAKE = 2;
     static constexpr std::uint8_t RTS_DISABLED = 0, RTS_ENABLED = 1, RTS_HANDSHAKE = 2, RTS_TOGGLE = 3;
+    // The driver's line errors (ClearCommError's CE_ bits), also under names of our own.
+    static constexpr std::uint32_t FAULT_QUEUE_OVERFLOW = 0x01, FAULT_OVERRUN = 0x02, FAULT_PARITY = 0x04,
+                                   FAULT_FRAMING = 0x08, FAULT_BREAK = 0x10;
 
     std::uint32_t baudRate = 0;
     std::uint8_t byteSize = 8;
@@ -29,6 +32,14 @@ struct LineSettings {
     bool dtrOn = true;
     bool rtsOn = false;
     bool breakOn = false;
+
+    // Some flow control is in force, either way: the exchange may be held back (or hold the
+    // bridge back) by the modem lines or by XON/XOFF. A CTS handshake counts alone, because some
+    // drivers (Wine's, with one termios flag for both ways) read RTS/CTS back as that only.
+    bool FlowControl() const
+    {
+        return outxCtsFlow || outxDsrFlow || outX || inX || rtsControl == RTS_HANDSHAKE || dtrControl == DTR_HANDSHAKE;
+    }
 
     // The DCB's fields alike (the modem lines aside): setting one to the other would change nothing.
     bool SameDcb(const LineSettings& other) const

@@ -1,6 +1,8 @@
 // What the serial line should get for the panel's settings, a speed record or a com-port client's request, and the answer.
 #include "LineSettingsDecision.h"
 
+#include "Rfc2217Session.h"
+
 LineSettings LineSettingsDecision::ForPanel(const SerialParameters& parameters, const LineSettings& current)
 {
     LineSettings wanted = current;
@@ -77,21 +79,21 @@ LineSettingsDecision::Change LineSettingsDecision::ForControl(std::uint8_t code,
     change.answerNow = true;
     LineSettings& wanted = change.wanted;
     switch (code) {
+    // Outbound, or both ways for a client that never names the inbound side: every flow field
+    // of both directions is set, so that no other kind stays in force beside the one asked for.
     case C::CONTROL_FLOW_NONE:
-    case C::CONTROL_INFLOW_NONE:
-        wanted.outX = wanted.inX = false;
-        wanted.outxCtsFlow = false;
-        if (wanted.rtsControl == LineSettings::RTS_HANDSHAKE)
-            wanted.rtsControl = current.rtsOn ? LineSettings::RTS_ENABLED : LineSettings::RTS_DISABLED;
-        break;
     case C::CONTROL_FLOW_XONXOFF:
-    case C::CONTROL_INFLOW_XONXOFF:
-        wanted.outX = wanted.inX = true;
-        break;
     case C::CONTROL_FLOW_HARDWARE:
+    case C::CONTROL_FLOW_DSR:
+        FlowOut(code, wanted);
+        FlowIn(code, wanted);
+        break;
+    // Inbound only: what holds the exchange back; the outbound fields stay as they are.
+    case C::CONTROL_INFLOW_NONE:
+    case C::CONTROL_INFLOW_XONXOFF:
     case C::CONTROL_INFLOW_HARDWARE:
-        wanted.outxCtsFlow = true;
-        wanted.rtsControl = LineSettings::RTS_HANDSHAKE;
+    case C::CONTROL_INFLOW_DTR:
+        FlowIn(code, wanted);
         break;
     case C::CONTROL_BREAK_ON:
     case C::CONTROL_BREAK_OFF:
@@ -118,6 +120,40 @@ LineSettingsDecision::Change LineSettingsDecision::ForControl(std::uint8_t code,
     return change;
 }
 
+void LineSettingsDecision::FlowOut(std::uint8_t code, LineSettings& wanted)
+{
+    using C = Rfc2217Command;
+    wanted.outX = code == C::CONTROL_FLOW_XONXOFF;
+    wanted.outxCtsFlow = code == C::CONTROL_FLOW_HARDWARE;
+    wanted.outxDsrFlow = code == C::CONTROL_FLOW_DSR;
+}
+
+void LineSettingsDecision::FlowIn(std::uint8_t code, LineSettings& wanted)
+{
+    // A modem line no longer in handshake stays where the bridge last switched it.
+    using C = Rfc2217Command;
+    wanted.inX = code == C::CONTROL_FLOW_XONXOFF || code == C::CONTROL_INFLOW_XONXOFF;
+    const bool rts = code == C::CONTROL_FLOW_HARDWARE || code == C::CONTROL_INFLOW_HARDWARE;
+    const bool dtr = code == C::CONTROL_FLOW_DSR || code == C::CONTROL_INFLOW_DTR;
+    wanted.rtsControl = rts ? LineSettings::RTS_HANDSHAKE : wanted.rtsOn ? LineSettings::RTS_ENABLED : LineSettings::RTS_DISABLED;
+    wanted.dtrControl = dtr ? LineSettings::DTR_HANDSHAKE : wanted.dtrOn ? LineSettings::DTR_ENABLED : LineSettings::DTR_DISABLED;
+}
+
+std::uint8_t LineSettingsDecision::LineState(std::uint32_t faults, std::uint32_t queued)
+{
+    // A queue overflow loses bytes as an overrun does; the protocol has no bit of its own for it.
+    std::uint8_t state = queued != 0 ? Rfc2217Session::LINE_DATA_READY : 0;
+    if (faults & (LineSettings::FAULT_OVERRUN | LineSettings::FAULT_QUEUE_OVERFLOW))
+        state |= Rfc2217Session::LINE_OVERRUN;
+    if (faults & LineSettings::FAULT_PARITY)
+        state |= Rfc2217Session::LINE_PARITY;
+    if (faults & LineSettings::FAULT_FRAMING)
+        state |= Rfc2217Session::LINE_FRAMING;
+    if (faults & LineSettings::FAULT_BREAK)
+        state |= Rfc2217Session::LINE_BREAK;
+    return state;
+}
+
 std::uint32_t LineSettingsDecision::Answer(const Rfc2217Command& request, const LineSettings& inForce)
 {
     switch (request.code) {
@@ -141,14 +177,18 @@ std::uint32_t LineSettingsDecision::ControlAnswer(std::uint8_t code, const LineS
     // The answer is the group's setting in force.
     using C = Rfc2217Command;
     if (code <= C::CONTROL_FLOW_HARDWARE || code == C::CONTROL_FLOW_DCD || code == C::CONTROL_FLOW_DSR)
-        return inForce.outxCtsFlow ? C::CONTROL_FLOW_HARDWARE : inForce.outX ? C::CONTROL_FLOW_XONXOFF : C::CONTROL_FLOW_NONE;
+        return inForce.outxCtsFlow   ? C::CONTROL_FLOW_HARDWARE
+               : inForce.outX        ? C::CONTROL_FLOW_XONXOFF
+               : inForce.outxDsrFlow ? C::CONTROL_FLOW_DSR
+                                     : C::CONTROL_FLOW_NONE;
     if (code <= C::CONTROL_BREAK_OFF)
         return inForce.breakOn ? C::CONTROL_BREAK_ON : C::CONTROL_BREAK_OFF;
     if (code <= C::CONTROL_DTR_OFF)
         return inForce.dtrOn ? C::CONTROL_DTR_ON : C::CONTROL_DTR_OFF;
     if (code <= C::CONTROL_RTS_OFF)
         return inForce.rtsOn ? C::CONTROL_RTS_ON : C::CONTROL_RTS_OFF;
-    return inForce.rtsControl == LineSettings::RTS_HANDSHAKE ? C::CONTROL_INFLOW_HARDWARE
-           : inForce.inX                                             ? C::CONTROL_INFLOW_XONXOFF
-                                                                     : C::CONTROL_INFLOW_NONE;
+    return inForce.rtsControl == LineSettings::RTS_HANDSHAKE   ? C::CONTROL_INFLOW_HARDWARE
+           : inForce.inX                                       ? C::CONTROL_INFLOW_XONXOFF
+           : inForce.dtrControl == LineSettings::DTR_HANDSHAKE ? C::CONTROL_INFLOW_DTR
+                                                               : C::CONTROL_INFLOW_NONE;
 }

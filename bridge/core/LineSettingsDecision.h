@@ -36,8 +36,18 @@ public:
     static Change ForComPort(const Rfc2217Command& request, const LineSettings& current);
     // The value in force for the reply, in the protocol's terms, from the line's settings as read.
     static std::uint32_t Answer(const Rfc2217Command& request, const LineSettings& inForce);
+    // The request empties what waits for the client too (a purge of the receive side).
+    static bool PurgesClientOutput(const Rfc2217Command& request)
+    {
+        return request.code == Rfc2217Command::PURGE_DATA && (request.value & 1) != 0;
+    }
+    // A line-state notification's bits (Rfc2217Session's LINE_ values) from the driver's errors
+    // (LineSettings' FAULT_ bits) and the count of bytes it holds unread.
+    static std::uint8_t LineState(std::uint32_t faults, std::uint32_t queued);
 
 private:
     static Change ForControl(std::uint8_t code, const LineSettings& current);
+    static void FlowOut(std::uint8_t code, LineSettings& wanted);
+    static void FlowIn(std::uint8_t code, LineSettings& wanted);
     static std::uint32_t ControlAnswer(std::uint8_t code, const LineSettings& inForce);
 };

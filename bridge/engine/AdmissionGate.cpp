@@ -186,9 +186,9 @@ void AdmissionGate::DropClient(CBridgeSocket& socket, bool reset)
         config.DropPartialRecord();
 }
 
-void AdmissionGate::EndConnection(CBridgeSocket& socket, bool reset)
+void AdmissionGate::EndConnection(CBridgeSocket& socket, bool reset, std::string_view why)
 {
-    trace.Write(ConnectionTraceFormat::Closed(ChannelOf(socket), socket.peerAddress, socket.peerPort));
+    trace.Write(ConnectionTraceFormat::Closed(ChannelOf(socket), socket.peerAddress, socket.peerPort, why));
     DropClient(socket, reset);
     // The status is the data client's; the configuration channel leaves it alone.
     if (socket.role == ROLE_DATA_CONNECTION)

@@ -1,6 +1,7 @@
 // The bridge's listeners and its two connections: who is let in, who is taken over, and how a client's close is drained.
 #pragma once
 #include <optional>
+#include <string_view>
 
 #include "../core/BridgeOptions.h"
 #include "../core/ClientAdmission.h"
@@ -41,8 +42,8 @@ public:
     // After a receive of `received` bytes (or a failed one): true when the connection was ended
     // now, because its client's bytes came to their end or it failed.
     bool Drained(CBridgeSocket& socket, int received);
-    // The client goes, traced; a reset drops what it still sends.
-    void EndConnection(CBridgeSocket& socket, bool reset = false);
+    // The client goes, traced (with why, when the bridge let it go); a reset drops what it still sends.
+    void EndConnection(CBridgeSocket& socket, bool reset = false, std::string_view why = {});
 
 private:
     void OnSocketAccept(CBridgeSocket& listener) override;

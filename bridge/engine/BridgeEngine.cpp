@@ -39,6 +39,9 @@ bool BridgeEngine::OnHostMessage(UINT message, WPARAM wParam, LRESULT& result)
     case WM_LINE_LOST:
         watch.OnLineLost(static_cast<DWORD>(wParam), listening);
         return true;
+    case WM_CLIENT_BEHIND:
+        relay.OnClientBehind();
+        return true;
     case WM_TIMER:
         if (wParam == LINE_RETRY_TIMER)
             watch.Retry();

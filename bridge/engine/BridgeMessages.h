@@ -11,6 +11,9 @@ constexpr UINT WM_LOG_FAILURE = WM_APP + 4;
 // Posted by the serial worker when the COM port failed as a removed device does; wParam: the
 // system's error. The worker has let go of the port.
 constexpr UINT WM_LINE_LOST = WM_APP + 8;
+// Posted by the serial worker when the data client fell a whole output behind and was let go:
+// its connection is to close.
+constexpr UINT WM_CLIENT_BEHIND = WM_APP + 12;
 
 // The host's timer that tries a lost COM port again, once a second, only while it is lost.
 constexpr UINT_PTR LINE_RETRY_TIMER = 1;

@@ -88,7 +88,9 @@ void ComPortClient::SendModemState()
     DWORD lines = 0;
     if (!line.ModemStatus(lines))
         lines = 0;
-    const std::string notification = session->ModemState(static_cast<std::uint8_t>(lines & 0xF0));
+    // The line's errors and data ready go the same way, as the client's mask selects them.
+    const std::string notification =
+        session->ModemState(static_cast<std::uint8_t>(lines & 0xF0)) + session->LineState(line.LineState());
     if (!notification.empty())
         line.SendToClient(notification);
 }

@@ -36,7 +36,7 @@ public:
     // command once the data before it is on the line. True when nothing waits any more.
     bool PassToLine(DataRelay& relay);
     bool Waiting() const { return !forTheLine.empty(); }
-    // The modem timer: the lines' state, when it changed, to the client.
+    // The modem timer: the modem lines' and the line's state, when they changed, to the client.
     void SendModemState();
     // A com-port command was applied: the answer goes to the client that asked, if it is still
     // there; the face follows the line.

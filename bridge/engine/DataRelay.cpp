@@ -1,6 +1,8 @@
 // The data client's bytes on their way to the line: taken only as fast as the line carries them, logged first.
 #include "DataRelay.h"
 
+#include <cstdio>
+
 #include "../core/TrafficLogFormat.h"
 #include "AdmissionGate.h"
 #include "BridgeMessages.h"
@@ -50,6 +52,17 @@ void DataRelay::OnResume()
     const CBridgeSocket& connection = gate.DataConnection();
     if (connection.receiveWaiting && connection.connected)
         Receive();
+}
+
+void DataRelay::OnClientBehind()
+{
+    // A notice about a client that has gone since (or was taken over) finds another one here.
+    CBridgeSocket& connection = gate.DataConnection();
+    if (!connection.connected || !line.ClientLetGo())
+        return;
+    char why[64];
+    std::snprintf(why, sizeof why, "not reading, %u MiB waiting", static_cast<unsigned>(SerialLine::OUTPUT_CAPACITY >> 20));
+    gate.EndConnection(connection, false, why);
 }
 
 void DataRelay::Offer(const std::uint8_t* bytes, std::size_t length)

@@ -28,6 +28,8 @@ public:
     void Receive();
     // WM_RESUME_RECEIVE: the chunk has left; a receive that waited for it goes on.
     void OnResume();
+    // WM_CLIENT_BEHIND: the line let the client go for not reading; its connection closes, traced.
+    void OnClientBehind();
     // One chunk for the line, logged (and copied to the log receiver) before the line can carry it.
     void Offer(const std::uint8_t* bytes, std::size_t length);
     // The line takes a chunk now; when not, the worker will say when it does.

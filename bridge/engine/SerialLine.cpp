@@ -7,12 +7,8 @@
 #include "BridgeMessages.h"
 
 namespace {
-// A read that a port still answering refused, or that ended with nothing, is tried again after
-// this pause rather than at once (a port that is gone is not read until it is back).
-constexpr DWORD READ_RETRY_MS = 100;
-// The read of what the driver said was queued behind the first byte completes at once; a driver
-// that promised more than it delivers has this long before the read is cut short.
-constexpr DWORD REST_OF_READ_MS = 50;
+// A wait that failed (it cannot, with handles we own) is not tried again at once.
+constexpr DWORD WAIT_FAILED_PAUSE_MS = 100;
 
 static_assert(static_cast<std::uintptr_t>(INVALID_SOCKET) == ClientOutput::NO_CLIENT);
 
@@ -137,7 +133,9 @@ void SerialLine::SuspendClientOutput(bool suspend)
 
 bool SerialLine::Queue(const LineCommand& change)
 {
-    if (!commands.Queue(change, chunk.Offers()))
+    LineCommand stamped = change;
+    stamped.outputClient = output.Generation();
+    if (!commands.Queue(stamped, chunk.Offers()))
         return false;
     command.SetEvent();
     return true;
@@ -167,9 +165,14 @@ void SerialLine::RunWorker()
             ApplyCommands();
             continue;
         }
-        // A full output stops the reading: the driver's queue, then the exchange's flow control,
-        // hold the rest. There is room for a whole read even when every byte of it is doubled.
-        if (!portLost && reader.Idle() && !reader.Broken() && !due && output.Room() >= 2 * SerialReader::BUFFER_SIZE)
+        // With no flow control nothing but the bridge's reading keeps the exchange's bytes: a port
+        // that is not read overruns, and they are lost for the log too. So the line is read
+        // whatever the client does, and a client that falls too far behind is let go (see
+        // ClientOutput). With flow control in force a full output stops the reading, and the
+        // flow control holds the exchange; there is room for a whole read even when every byte
+        // of it is doubled.
+        if (!portLost && reader.Idle() && !reader.Broken() && !due &&
+            (!port.FlowControl() || output.Room() >= 2 * SerialReader::BUFFER_SIZE))
             reader.Post();
         if (!portLost && !writer.Writing() && (writer.Held() || !due) && !chunk.IsFree())
             writer.Start();
@@ -189,17 +192,14 @@ void SerialLine::RunWorker()
             wakers[writableSlot] = writable.Handle();
 
         DWORD timeout = INFINITE;
-        if (reader.Broken())
-            timeout = READ_RETRY_MS;
-        if (reader.ReadingRest())
-            timeout = REST_OF_READ_MS;
+        reader.Deadline(timeout);
         writer.Deadline(changes, port.Rate(), timeout);
 
         if (portLost)
             timeout = INFINITE;  // no polling of a port that is gone: the window thread reopens it
         const DWORD woken = ::WaitForMultipleObjects(count, wakers, FALSE, timeout);
         if (woken == WAIT_FAILED) {
-            ::Sleep(READ_RETRY_MS);  // cannot happen with handles we own; never spin if it does
+            ::Sleep(WAIT_FAILED_PAUSE_MS);  // cannot happen with handles we own; never spin if it does
         } else if (woken == WAIT_OBJECT_0 + readSlot) {
             reader.Finish(false);
         } else if (woken == WAIT_OBJECT_0 + writeSlot) {
@@ -212,11 +212,11 @@ void SerialLine::RunWorker()
             if (output.HasWork())
                 output.SendWaiting();
         } else if (woken == WAIT_TIMEOUT) {
-            reader.ClearBroken();
-            if (reader.ReadingRest())
-                reader.Cancel();  // the driver promised more than it had: what came goes on now
             writer.GiveUpIfDue();
         }
+        // Whatever woke the worker: a pause that is over ends, and a driver that promised more
+        // than it had sees its read cut short, so that what came goes on now.
+        reader.OnTime();
     }
     // Stopping: nothing more goes to or comes from the port.
     reader.Cancel();
@@ -226,7 +226,8 @@ void SerialLine::RunWorker()
 void SerialLine::Relay(const std::uint8_t* bytes, std::size_t count)
 {
     log.WriteExchange(bytes, count);
-    output.Relay(bytes, count);
+    if (!output.Relay(bytes, count))
+        ::PostMessageA(target, WM_CLIENT_BEHIND, 0, 0);
 }
 
 void SerialLine::ChunkLeft()
@@ -236,7 +237,7 @@ void SerialLine::ChunkLeft()
         ::PostMessageA(target, WM_RESUME_RECEIVE, 0, 0);
 }
 
-bool SerialLine::PortGone(DWORD error) const
+bool SerialLine::PortGone(DWORD error)
 {
     // What Windows' serial drivers answer once their device was removed. A cancel the worker did
     // not ask for comes with a removal too, but also from others: the port decides, below.
@@ -281,7 +282,11 @@ void SerialLine::ApplyCommands()
     // No ReadFile on the port while the line changes; a byte that came before still goes on.
     reader.Cancel();
     const std::deque<LineCommand> batch = commands.TakeDue(writer.ChunksDone());
-    for (const LineCommand& change : batch)
+    for (const LineCommand& change : batch) {
         commands.AddResult(port.Apply(change));
+        // The bytes read before the purge and not yet taken are as stale as the driver's were.
+        if (change.kind == LineCommand::Kind::COM_PORT && LineSettingsDecision::PurgesClientOutput(change.comPort))
+            output.Purge(change.outputClient);
+    }
     ::PostMessageA(target, WM_LINE_RESULT, 0, 0);
 }

@@ -29,9 +29,14 @@
 // what it had on its way, keeps the part of the client's chunk the port had not taken, posts
 // WM_LINE_LOST and touches the port no more. The window thread then owns the handle: it closes
 // it and opens the port again when it is back (Reopen), and the worker goes on from there.
+//
+// With no flow control in force the line is read whatever the data client does, so that the
+// exchange is never held up and the traffic log has every byte; a client a whole output behind
+// is let go (WM_CLIENT_BEHIND). With flow control in force, a full output stops the reading.
 class SerialLine {
 public:
     // The most exchange output that waits for a slow client: a minute and a half at 115 200 bit/s.
+    // With no flow control a client that falls further behind is let go.
     static constexpr std::size_t OUTPUT_CAPACITY = 1 << 20;
     // Line changes waiting for the worker; the window thread stops taking more while it is full.
     static constexpr std::size_t COMMAND_CAPACITY = LineCommandQueue::CAPACITY;
@@ -51,8 +56,8 @@ public:
     // when the port refused the settings.
     bool Configure(const SerialParameters& parameters) { return port.Configure(parameters); }
     // Starts the worker, also on a port that failed to open: the line then starts lost, and the
-    // worker leaves it alone until Reopen. The worker posts WM_RESUME_RECEIVE, WM_LINE_RESULT and
-    // WM_LINE_LOST to `target`.
+    // worker leaves it alone until Reopen. The worker posts WM_RESUME_RECEIVE, WM_LINE_RESULT,
+    // WM_LINE_LOST and WM_CLIENT_BEHIND to `target`.
     void Start(HWND target);
     // Stops the worker, dropping a transfer in progress and the queued changes, and closes the port.
     void Stop();
@@ -84,8 +89,14 @@ public:
     // the worker, in order with the exchange's bytes, so that nothing is ever sent in between.
     void SendToClient(const std::string& bytes);
     // Window thread: the current client asked to stop (or to resume) receiving the exchange's
-    // bytes; meanwhile they wait, and the line is read no further once the output is full.
+    // bytes; meanwhile they wait, as they do for a client that reads slowly.
     void SuspendClientOutput(bool suspend);
+    // Window thread, on WM_CLIENT_BEHIND: the current client fell a whole output behind and was
+    // let go: it is sent nothing more, and its connection is the window thread's to close. False
+    // for a notice about a client since replaced.
+    bool ClientLetGo() const { return output.LetGo(); }
+    // Window thread: the line's state for a line-state notification (Rfc2217Session's LINE_ bits).
+    std::uint8_t LineState() { return port.LineState(); }
     // Window thread, while the line runs: the modem lines (MS_CTS_ON, ...); false when unreadable.
     bool ModemStatus(DWORD& lines) const { return port.ModemStatus(lines); }
 
@@ -103,7 +114,7 @@ private:
     void RunWorker();
     void Relay(const std::uint8_t* bytes, std::size_t count);
     void ChunkLeft();
-    bool PortGone(DWORD error) const;
+    bool PortGone(DWORD error);
     void LoseLine(DWORD error);
     bool ChangesDue();
     void ApplyCommands();

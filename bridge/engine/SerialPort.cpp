@@ -7,6 +7,9 @@ namespace {
 constexpr DWORD QUEUE_SIZE = 15000;
 
 static_assert(LineSettings::PARITY_OFF == NOPARITY);
+static_assert(LineSettings::FAULT_QUEUE_OVERFLOW == CE_RXOVER && LineSettings::FAULT_OVERRUN == CE_OVERRUN &&
+              LineSettings::FAULT_PARITY == CE_RXPARITY && LineSettings::FAULT_FRAMING == CE_FRAME &&
+              LineSettings::FAULT_BREAK == CE_BREAK);
 static_assert(LineSettings::DTR_ENABLED == DTR_CONTROL_ENABLE && LineSettings::DTR_HANDSHAKE == DTR_CONTROL_HANDSHAKE);
 static_assert(LineSettings::RTS_DISABLED == RTS_CONTROL_DISABLE && LineSettings::RTS_ENABLED == RTS_CONTROL_ENABLE &&
               LineSettings::RTS_HANDSHAKE == RTS_CONTROL_HANDSHAKE && LineSettings::RTS_TOGGLE == RTS_CONTROL_TOGGLE);
@@ -121,11 +124,43 @@ void SerialPort::ApplySettings(const SerialParameters& parameters)
     ::EscapeCommFunction(port.Get(), CLRRTS);
 }
 
-bool SerialPort::Answers() const
+bool SerialPort::Look(COMSTAT& status)
 {
-    DWORD errors = 0;
+    // The query clears the driver's errors: they are kept for the next line-state look.
+    DWORD faults = 0;
+    if (!::ClearCommError(port.Get(), &faults, &status))
+        return false;
+    if (faults != 0)
+        faultsSeen |= faults;
+    return true;
+}
+
+bool SerialPort::Answers()
+{
     COMSTAT status{};
-    return ::ClearCommError(port.Get(), &errors, &status) != FALSE;
+    return Look(status);
+}
+
+bool SerialPort::Queued(DWORD& count)
+{
+    COMSTAT status{};
+    if (!Look(status))
+        return false;
+    count = status.cbInQue;
+    return true;
+}
+
+std::uint8_t SerialPort::LineState()
+{
+    COMSTAT status{};
+    if (!Look(status))
+        status.cbInQue = 0;
+    return LineSettingsDecision::LineState(faultsSeen.exchange(0), status.cbInQue);
+}
+
+bool SerialPort::FlowControl() const
+{
+    return FromDcb(lineSettings, dtrOn, rtsOn, breakOn).FlowControl();
 }
 
 DWORD SerialPort::Transferred(OVERLAPPED& overlapped, bool wait, DWORD& error) const
@@ -160,8 +195,8 @@ LineResult SerialPort::Apply(const LineCommand& change)
             result.outcome = ::SetCommState(port.Get(), &settings) ? LineResult::Outcome::SET : LineResult::Outcome::REFUSED;
         }
         // Whatever was on its way at the old rate is garbage at the new one.
-        DWORD errors = 0;
-        ::ClearCommError(port.Get(), &errors, nullptr);
+        COMSTAT status{};
+        Look(status);
         ::PurgeComm(port.Get(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
         answered = true;
         break;

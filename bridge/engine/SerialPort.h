@@ -12,7 +12,7 @@
 
 // Not shared by itself: the line hands it between threads. It is the window thread's while no
 // worker runs and while the port is lost, the worker's otherwise (SerialLine's portLost says
-// which); only Rate() is read by both.
+// which); only Rate() and LineState() are used by both.
 class SerialPort {
 public:
     SerialPort() = default;
@@ -36,7 +36,15 @@ public:
     // The modem lines (MS_CTS_ON, ...); false when unreadable.
     bool ModemStatus(DWORD& lines) const { return ::GetCommModemStatus(port.Get(), &lines) != FALSE; }
     // The port still answers a status query (one that is gone does not).
-    bool Answers() const;
+    bool Answers();
+    // The count of bytes the driver holds unread; false when the port does not answer.
+    bool Queued(DWORD& count);
+    // Any thread: the line's state as a line-state notification has it (Rfc2217Session's LINE_
+    // bits): the errors since the last such look, whichever thread's query cleared them, and
+    // whether bytes wait to be read.
+    std::uint8_t LineState();
+    // Some flow control is in force: the settings the line last had from the bridge, or read back.
+    bool FlowControl() const;
     // The outcome of an overlapped transfer on the port: the count it moved and the error it ended with.
     DWORD Transferred(OVERLAPPED& overlapped, bool wait, DWORD& error) const;
     // The line's speed in bits per second.
@@ -52,6 +60,7 @@ private:
     bool ApplyToPort();
     std::uint32_t ApplyComPort(const Rfc2217Command& command, DCB& settings);
     bool Switch(LineSettingsDecision::Signal signal, bool on);
+    bool Look(COMSTAT& status);
 
     // Whoever has the port (see above).
     CHandle port;
@@ -65,4 +74,7 @@ private:
     // bits per second, for how long a write may take: set by whichever thread has the port
     // (Configure and Reopen, or the worker's changes), read by both
     std::atomic<std::uint32_t> lineRate{0};
+    // The driver's line errors a status query cleared and no line-state look has taken yet: gathered
+    // by either thread's query, taken by the window thread's look.
+    std::atomic<DWORD> faultsSeen{0};
 };

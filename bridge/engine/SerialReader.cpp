@@ -4,6 +4,15 @@
 #include <algorithm>
 #include <utility>
 
+namespace {
+// A read that a port still answering refused, or that ended with nothing, is tried again after
+// this pause rather than at once (a port that is gone is not read until it is back).
+constexpr DWORD READ_RETRY_MS = 100;
+// The read of what the driver said was queued behind the first byte completes at once; a driver
+// that promised more than it delivers has this long before the read is cut short.
+constexpr DWORD REST_OF_READ_MS = 50;
+}
+
 SerialReader::SerialReader(SerialPort& serialPort, Deliver onBytes, Gone isGone, Lose onLoss)
     : port(serialPort), deliver(std::move(onBytes)), gone(std::move(isGone)), lose(std::move(onLoss))
 {
@@ -35,21 +44,39 @@ void SerialReader::Failed(DWORD error)
 {
     // A port that is gone is let go; one that still answers is read again after a pause.
     // A read that ended with nothing tells no error of its own: the port's answer names it.
-    if (gone(error))
+    if (gone(error)) {
         lose(error != ERROR_SUCCESS ? error : ::GetLastError());
-    else
+    } else {
         readBroken = true;
+        dueAt = ::GetTickCount64() + READ_RETRY_MS;
+    }
+}
+
+void SerialReader::Deadline(DWORD& timeout) const
+{
+    if (!readBroken && reading != Read::REST)
+        return;
+    const ULONGLONG now = ::GetTickCount64();
+    timeout = std::min<DWORD>(timeout, dueAt > now ? static_cast<DWORD>(dueAt - now) : 0);
+}
+
+void SerialReader::OnTime()
+{
+    if ((!readBroken && reading != Read::REST) || ::GetTickCount64() < dueAt)
+        return;
+    readBroken = false;
+    if (reading == Read::REST)
+        Cancel();
 }
 
 bool SerialReader::PostRest()
 {
     // What came behind the first byte is queued already, so a read of exactly that much completes
     // at once; it takes what the buffer holds, the rest comes on the next round.
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!::ClearCommError(port.Handle(), &errors, &status) || status.cbInQue == 0)
+    DWORD queued = 0;
+    if (!port.Queued(queued) || queued == 0)
         return false;
-    const DWORD more = std::min<DWORD>(status.cbInQue, sizeof readBuffer - 1);
+    const DWORD more = std::min<DWORD>(queued, sizeof readBuffer - 1);
     if (::ReadFile(port.Handle(), readBuffer + 1, more, nullptr, &readOverlapped)) {
         DWORD error = ERROR_SUCCESS;
         deliver(readBuffer, 1 + port.Transferred(readOverlapped, false, error));
@@ -58,6 +85,7 @@ bool SerialReader::PostRest()
     if (::GetLastError() != ERROR_IO_PENDING)
         return false;
     reading = Read::REST;
+    dueAt = ::GetTickCount64() + REST_OF_READ_MS;
     return true;
 }
 

@@ -1,5 +1,6 @@
 """The bridge between a TCP client and the exchange on the pty: relay, takeover, speed records, stops."""
 import os
+import re
 import socket
 import threading
 import time
@@ -122,16 +123,48 @@ def test_every_byte_value_and_a_megabyte_each_way(running, exchange):
         assert receive_exactly(client, len(block), timeout=120) == block
 
 
-def test_a_slow_reader_loses_nothing_and_the_window_answers(running, exchange, wine, driver):
-    bridge, ports = running
+def test_a_client_behind_loses_nothing_and_one_that_stops_reading_is_let_go(start_bridge, driver, exchange, wine,
+                                                                             tmp_path):
+    """With no flow control on the line nothing holds the exchange back but the bridge's reading."""
+    data_port = free_port()
+    trace = tmp_path / "trace.txt"
+    store_settings(driver, comPort=1, baudRate=19200, listenPort=data_port, logToFile=1, logFileName="ruch.txt",
+                   traceFileName="Z:" + str(trace).replace("/", "\\"))
+    bridge = start_bridge()
+    listen(driver, bridge)
+    log = tmp_path / "ruch.txt"
+
+    # Behind by less than the bridge keeps for it: the line is read on, and the client loses nothing.
+    behind = os.urandom(768 << 10)
+    with slow_client(data_port) as client:
+        accepted(driver, bridge)
+        exchange.send(behind)
+        exchange.wait_line_drained(120)
+        assert receive_exactly(client, len(behind), timeout=120) == behind
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "(brak połączenia)", what="the close to be seen")
+
+    # Reads nothing while the exchange sends 8 MiB: the exchange never waits, the log has every
+    # byte, and the client is let go with a whole prefix of the stream.
     stream = os.urandom(8 << 20)
-    with slow_client(ports["data"]) as client, Answering(wine, bridge.hwnd):
+    with slow_client(data_port) as client, Answering(wine, bridge.hwnd):
         accepted(driver, bridge)
         exchange.send(stream)
-        time.sleep(3)  # the client reads nothing for three seconds while the exchange goes on
-        got = receive_exactly(client, len(stream), timeout=120)
-    first_difference = next((i for i, (a, b) in enumerate(zip(got, stream)) if a != b), min(len(got), len(stream)))
-    assert got == stream, f"received {len(got)} of {len(stream)} bytes, first difference at {first_difference}"
+        exchange.wait_line_drained(300)
+        got = read_to_end(client, timeout=120)
+    assert 0 < len(got) < len(stream)
+    first_difference = next((i for i, (a, b) in enumerate(zip(got, stream)) if a != b), None)
+    assert first_difference is None, f"received {len(got)} bytes, first difference at {first_difference}"
+    wait_for(lambda: any(re.fullmatch(rb"\S+ \S+ data 127\.0\.0\.1:\d+ closed \(not reading, 1 MiB waiting\)", line)
+                         for line in trace.read_bytes().splitlines()), what="the let-go traced")
+    wait_for(lambda: len(log.read_bytes()) >= len(behind) + len(stream), 60, "the log to take every byte")
+    entries = log.read_bytes().split(b"\nCentrala:")
+    assert entries[0] == b"" and b"".join(entries[1:]) == behind + stream
+
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "(brak połączenia)", what="the let-go to be shown")
+    with connect(data_port) as client:
+        accepted(driver, bridge)
+        exchange.send(b"next")
+        assert receive_exactly(client, 4) == b"next"
 
 
 def test_output_a_client_leaves_behind_never_reaches_the_next(running, exchange, driver):

@@ -30,10 +30,11 @@ def com_port(start_bridge, driver, exchange, request):
     return bridge, ports
 
 
-def open_port(ports):
+def open_port(ports, **settings):
     """pyserial raises RTS on opening; this machine's pseudo-terminals have no RTS to raise, and the
     bridge answers with what is in force, which pyserial would take as a refusal. So RTS stays off."""
-    port = serial.serial_for_url(f"rfc2217://127.0.0.1:{ports['com']}", baudrate=9600, timeout=10, do_not_open=True)
+    port = serial.serial_for_url(f"rfc2217://127.0.0.1:{ports['com']}", baudrate=9600, timeout=10, do_not_open=True,
+                                 **settings)
     port.rts = False
     port.open()
     return port
@@ -104,6 +105,19 @@ def test_pyserial_sends_every_byte_and_drives_the_line(com_port, exchange, drive
         assert read_exactly(port, 10) == b"still here"
 
 
+def test_each_flow_control_opens_and_the_line_has_exactly_that(com_port, exchange):
+    """pyserial opens only when every setting is answered as asked. Wine turns RTS/CTS into CRTSCTS,
+    XON/XOFF each way into IXON and IXOFF."""
+    bridge, ports = com_port
+    for settings, cflag, iflag in (({"rtscts": True}, termios.CRTSCTS, 0),
+                                   ({"xonxoff": True}, 0, termios.IXON | termios.IXOFF), ({}, 0, 0)):
+        with open_port(ports, **settings) as port:
+            flags = termios.tcgetattr(exchange.master)
+            assert (flags[2] & termios.CRTSCTS, flags[0] & (termios.IXON | termios.IXOFF)) == (cflag, iflag), settings
+            port.write(b"flows")
+            assert read_exactly(port, 5) == b"flows"
+
+
 def test_a_newcomer_takes_over_by_the_rule(com_port, exchange, driver):
     bridge, ports = com_port
     first = open_port(ports)
@@ -167,3 +181,19 @@ def test_a_raw_telnet_client_at_the_corners(com_port, exchange):
         client.sendall(bytes([IAC, SB, COM_PORT, 9, IAC, SE]))
         after = bytearray()
         wait_for(lambda: after.extend(client.recv(4096)) or b"sheld" in after, what="the held bytes")
+
+        # A purge of the receive side drops what waits for the client too, not only the port's queue.
+        exchange.take_received()
+        client.sendall(bytes([IAC, SB, COM_PORT, 8, IAC, SE]) + b"p")
+        exchange.wait_received(1)  # its echo waits for the client, with what the exchange says next
+        exchange.send(b"stale")
+        exchange.wait_line_drained()
+        exchange.take_received()
+        client.sendall(bytes([IAC, SB, COM_PORT, 12, 1, IAC, SE]) + b"q")
+        exchange.wait_received(1)  # the byte after the purge reaches the line once the purge is done
+        client.sendall(bytes([IAC, SB, COM_PORT, 9, IAC, SE]))
+        exchange.send(b"fresh")
+        after = bytearray()
+        wait_for(lambda: after.extend(client.recv(4096)) or after.endswith(b"fresh"), what="the bytes after the purge")
+        reply = bytes([IAC, SB, COM_PORT, 112, 1, IAC, SE])
+        assert reply in after and after.replace(reply, b"") == b"qfresh"

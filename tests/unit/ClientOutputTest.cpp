@@ -7,11 +7,13 @@
 #include "bridge/core/ClientOutput.h"
 
 namespace {
-// A socket that takes at most `window` bytes a call and then, once `blocked`, nothing.
+// A socket that takes at most `window` bytes a call, `budget` bytes in all, and then, once
+// `blocked`, nothing.
 struct FakeSocket {
     std::string received;
     std::vector<std::uintptr_t> clients;  // which client each send went to
     std::size_t window = 1 << 20;
+    std::size_t budget = ~std::size_t{0};
     bool blocked = false;
     bool gone = false;
 
@@ -19,9 +21,10 @@ struct FakeSocket {
     {
         if (gone)
             return ClientOutput::GONE;
-        if (blocked)
+        if (blocked || budget == 0)
             return ClientOutput::WOULD_BLOCK;
-        const std::size_t taken = std::min(length, window);
+        const std::size_t taken = std::min({length, window, budget});
+        budget -= taken;
         received.append(reinterpret_cast<const char*>(bytes), taken);
         clients.push_back(client);
         return static_cast<long>(taken);
@@ -118,4 +121,55 @@ TEST_F(ClientOutputTest, AGoneClientsOutputIsDroppedAndRoomIsKept)
     Read("lost");
     EXPECT_FALSE(output.HasWork());
     EXPECT_EQ(output.Room(), 64u);
+}
+
+TEST_F(ClientOutputTest, AClientAWholeOutputBehindIsLetGoWithAnExactPrefix)
+{
+    output.SetClient(7, true);
+    socket.budget = 11;  // takes 11 bytes, then nothing: it cuts the doubled 0xFF below in two
+    std::string stream;
+    const auto read = [&](const std::string& bytes) {
+        stream += bytes;
+        return output.Relay(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    };
+    EXPECT_TRUE(read("0123456789\xff"));
+    EXPECT_TRUE(read(std::string(60, 'a')));  // with the second half of the 0xFF: 61 of 64 wait
+    EXPECT_FALSE(output.LetGo());
+    EXPECT_FALSE(read(std::string(10, 'b'))) << "it does not fit: let go rather than cut";
+    EXPECT_TRUE(output.LetGo());
+    socket.budget = ~std::size_t{0};
+    output.AddProtocol("<note>");
+    output.SendWaiting();
+    EXPECT_TRUE(read("more"));
+    EXPECT_EQ(socket.received, "0123456789\xff") << "nothing after the let-go, the protocol's bytes included";
+
+    output.SetClient(8, false);
+    EXPECT_FALSE(output.LetGo()) << "the next client starts afresh";
+    EXPECT_TRUE(read("new"));
+    EXPECT_EQ(socket.received, "0123456789\xffnew");
+}
+
+TEST_F(ClientOutputTest, APurgeDropsTheLinesWaitingBytesAndKeepsTheProtocolsAndAHalfSentPair)
+{
+    output.SetClient(7, true);
+    socket.budget = 3;
+    Read("ab\xff" "cd");  // "ab" and the first half of the doubled 0xFF go
+    output.AddProtocol("<reply>");
+    output.SendWaiting();
+    Read("ef");
+    const std::uint32_t asker = output.Generation();
+    output.Purge(asker);
+    socket.budget = ~std::size_t{0};
+    output.SendWaiting();
+    Read("g");
+    EXPECT_EQ(socket.received, "ab\xff\xff<reply>g");
+
+    // A purge from a client since replaced leaves the newcomer's bytes alone.
+    output.SetClient(8, false);
+    socket.blocked = true;
+    Read("new");
+    output.Purge(asker);
+    socket.blocked = false;
+    output.SendWaiting();
+    EXPECT_EQ(socket.received, "ab\xff\xff<reply>gnew");
 }

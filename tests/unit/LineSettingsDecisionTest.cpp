@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "bridge/core/LineSettingsDecision.h"
+#include "bridge/core/Rfc2217Session.h"
 
 namespace {
 using D = LineSettingsDecision;
@@ -58,7 +60,7 @@ TEST(LineSettingsDecision, SpeedRecordSetsTheRateOnlyWhenItDiffers)
     EXPECT_TRUE(faster.wanted.SameDcb(expected));
 }
 
-TEST(LineSettingsDecision, ComPortRequestsMapOntoTheLineAsTheyDoToday)
+TEST(LineSettingsDecision, ComPortRequestsMapOntoTheLine)
 {
     struct Row {
         const char* what;
@@ -86,18 +88,7 @@ TEST(LineSettingsDecision, ComPortRequestsMapOntoTheLineAsTheyDoToday)
         {"parity 6 is no parity", C::SET_PARITY, 6, none, none},
         {"two stop bits", C::SET_STOPSIZE, 2, none, [](LineSettings& s) { s.stopBits = 2; }},
         {"one and a half", C::SET_STOPSIZE, 3, none, [](LineSettings& s) { s.stopBits = 1; }},
-        {"xon/xoff both ways", C::SET_CONTROL, C::CONTROL_FLOW_XONXOFF, none, [](LineSettings& s) { s.outX = s.inX = true; }},
-        {"hardware flow", C::SET_CONTROL, C::CONTROL_FLOW_HARDWARE, none,
-         [](LineSettings& s) { s.outxCtsFlow = true; s.rtsControl = LineSettings::RTS_HANDSHAKE; }},
-        // Inbound flow requests act on both directions today, as outbound ones do.
-        {"inbound hardware acts as outbound", C::SET_CONTROL, C::CONTROL_INFLOW_HARDWARE, none,
-         [](LineSettings& s) { s.outxCtsFlow = true; s.rtsControl = LineSettings::RTS_HANDSHAKE; }},
-        {"no flow, RTS was off", C::SET_CONTROL, C::CONTROL_FLOW_NONE, hardwareFlow,
-         [](LineSettings& s) { s.outxCtsFlow = s.outX = s.inX = false; s.rtsControl = LineSettings::RTS_DISABLED; }},
-        {"no inbound flow clears outbound too, RTS was on", C::SET_CONTROL, C::CONTROL_INFLOW_NONE,
-         [&](LineSettings& s) { hardwareFlow(s); s.rtsOn = true; },
-         [](LineSettings& s) { s.outxCtsFlow = s.outX = s.inX = false; s.rtsControl = LineSettings::RTS_ENABLED; }},
-        {"DCD flow is not done", C::SET_CONTROL, C::CONTROL_FLOW_DCD, none, none},
+        {"DCD flow is not done", C::SET_CONTROL, C::CONTROL_FLOW_DCD, hardwareFlow, none},
         {"flow query", C::SET_CONTROL, C::CONTROL_FLOW_QUERY, hardwareFlow, none},
         {"break on", C::SET_CONTROL, C::CONTROL_BREAK_ON, none, [](LineSettings& s) { s.breakOn = true; }, D::Signal::BREAK, true},
         {"DTR off", C::SET_CONTROL, C::CONTROL_DTR_OFF, none, [](LineSettings& s) { s.dtrOn = false; }, D::Signal::DTR, false},
@@ -121,6 +112,94 @@ TEST(LineSettingsDecision, ComPortRequestsMapOntoTheLineAsTheyDoToday)
         EXPECT_FALSE(change.purge) << row.what;
         EXPECT_EQ(change.answerNow, row.code == C::SET_CONTROL) << row.what;
     }
+}
+
+namespace {
+// One kind of flow control each way, as a driver may hold them.
+enum class Flow { NONE, XONXOFF, HARDWARE, MODEM_PAIR };  // MODEM_PAIR: DSR outbound, DTR inbound
+
+void SetOut(LineSettings& s, Flow flow)
+{
+    s.outX = flow == Flow::XONXOFF;
+    s.outxCtsFlow = flow == Flow::HARDWARE;
+    s.outxDsrFlow = flow == Flow::MODEM_PAIR;
+}
+
+void SetIn(LineSettings& s, Flow flow)
+{
+    s.inX = flow == Flow::XONXOFF;
+    s.rtsControl = flow == Flow::HARDWARE ? LineSettings::RTS_HANDSHAKE : s.rtsOn ? LineSettings::RTS_ENABLED : LineSettings::RTS_DISABLED;
+    s.dtrControl = flow == Flow::MODEM_PAIR ? LineSettings::DTR_HANDSHAKE : s.dtrOn ? LineSettings::DTR_ENABLED : LineSettings::DTR_DISABLED;
+}
+}
+
+TEST(LineSettingsDecision, EachFlowCodeSetsItsWholeDirectionFromEveryStartingState)
+{
+    struct Code {
+        std::uint8_t code;
+        std::optional<Flow> out;  // what the outbound fields become; none: they stay
+        std::optional<Flow> in;   // the same for the inbound fields
+    };
+    const Code codes[] = {
+        {C::CONTROL_FLOW_NONE, Flow::NONE, Flow::NONE},
+        {C::CONTROL_FLOW_XONXOFF, Flow::XONXOFF, Flow::XONXOFF},
+        {C::CONTROL_FLOW_HARDWARE, Flow::HARDWARE, Flow::HARDWARE},
+        {C::CONTROL_FLOW_DSR, Flow::MODEM_PAIR, Flow::MODEM_PAIR},
+        {C::CONTROL_FLOW_DCD, std::nullopt, std::nullopt},  // no driver field for it: nothing changes
+        {C::CONTROL_INFLOW_NONE, std::nullopt, Flow::NONE},
+        {C::CONTROL_INFLOW_XONXOFF, std::nullopt, Flow::XONXOFF},
+        {C::CONTROL_INFLOW_HARDWARE, std::nullopt, Flow::HARDWARE},
+        {C::CONTROL_INFLOW_DTR, std::nullopt, Flow::MODEM_PAIR},
+    };
+    const Flow flows[] = {Flow::NONE, Flow::XONXOFF, Flow::HARDWARE, Flow::MODEM_PAIR};
+    for (const Code& code : codes)
+        for (const Flow out : flows)
+            for (const Flow in : flows)
+                for (const bool linesOn : {false, true}) {
+                    LineSettings current = Port9600();
+                    current.rtsOn = current.dtrOn = linesOn;
+                    SetOut(current, out);
+                    SetIn(current, in);
+                    LineSettings expected = current;
+                    if (code.out)
+                        SetOut(expected, *code.out);
+                    if (code.in)
+                        SetIn(expected, *code.in);
+                    const auto what = ::testing::Message() << "code " << int(code.code) << " from out " << int(out)
+                                                           << " in " << int(in) << " lines " << linesOn;
+                    const auto change = D::ForComPort(Request(C::SET_CONTROL, code.code), current);
+                    EXPECT_TRUE(change.wanted.SameDcb(expected)) << what;
+                    EXPECT_EQ(change.setState, !expected.SameDcb(current)) << what;
+                    EXPECT_EQ(change.signal, D::Signal::NOTHING) << what;
+                    // Carried out, the line answers the client with what it asked for.
+                    if (code.out || code.in) {
+                        EXPECT_EQ(D::Answer(Request(C::SET_CONTROL, code.code), change.wanted), code.code) << what;
+                    }
+                    if (code.out) {
+                        EXPECT_EQ(change.wanted.FlowControl(), *code.out != Flow::NONE) << what;
+                    }
+                }
+}
+
+TEST(LineSettingsDecision, AHandshakeOnCtsAloneCountsAsFlowControl)
+{
+    // How Wine reads RTS/CTS back: one termios flag for both ways.
+    LineSettings line = Port9600();
+    EXPECT_FALSE(line.FlowControl());
+    line.outxCtsFlow = true;
+    line.rtsControl = LineSettings::RTS_ENABLED;
+    EXPECT_TRUE(line.FlowControl());
+}
+
+TEST(LineSettingsDecision, TheLineStateTellsTheDriversErrorsAndWaitingBytes)
+{
+    using S = Rfc2217Session;
+    using L = LineSettings;
+    EXPECT_EQ(D::LineState(0, 0), 0);
+    EXPECT_EQ(D::LineState(0, 5), S::LINE_DATA_READY);
+    EXPECT_EQ(D::LineState(L::FAULT_QUEUE_OVERFLOW, 0), S::LINE_OVERRUN) << "bytes lost either way";
+    EXPECT_EQ(D::LineState(L::FAULT_OVERRUN | L::FAULT_PARITY | L::FAULT_FRAMING | L::FAULT_BREAK, 1),
+              S::LINE_DATA_READY | S::LINE_OVERRUN | S::LINE_PARITY | S::LINE_FRAMING | S::LINE_BREAK);
 }
 
 TEST(LineSettingsDecision, PurgeNamesItsQueuesAndIsAnsweredWithItsOwnValue)
