@@ -86,6 +86,11 @@ public:
     // Window thread: the current client asked to stop (or to resume) receiving the exchange's
     // bytes; meanwhile they wait, and the line is read no further once the output is full.
     void SuspendClientOutput(bool suspend);
+    // Window thread: a com-port client is read no further while more of its answers than this
+    // wait to join the output; WantAnswersSent asks for WM_RESUME_RECEIVE once they are fewer.
+    static constexpr std::size_t ANSWERS_BACKLOG = 4096;
+    bool AnswersBacklogged() const { return output.ProtocolWaiting() > ANSWERS_BACKLOG; }
+    void WantAnswersSent() { answersWanted = true; }
     // Window thread, while the line runs: the modem lines (MS_CTS_ON, ...); false when unreadable.
     bool ModemStatus(DWORD& lines) const { return port.ModemStatus(lines); }
 
@@ -129,6 +134,7 @@ private:
     // Written by the window thread, read by the worker.
     std::atomic<bool> runFlag{false};
     std::atomic<bool> resumeWanted{false};  // taken by the worker when the chunk leaves
+    std::atomic<bool> answersWanted{false};  // taken by the worker when the answers are few again
     CEvent command{false, false};            // a change was queued, the client changed, or the worker must stop
     CEvent writable{false, false};           // the client's socket takes bytes again
 
