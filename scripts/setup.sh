@@ -22,6 +22,7 @@ command -v makensis >/dev/null || need+=(nsis)           # the setup program
 command -v 7z >/dev/null || need+=(p7zip-full)          # checking what the setup program holds
 command -v zip >/dev/null || need+=(zip)
 command -v nc >/dev/null || need+=(netcat-openbsd)  # for talking to the demo
+command -v ss >/dev/null || need+=(iproute2)        # ss shows the keepalive timers of the bridge's connections
 command -v clang++ >/dev/null || need+=(clang)   # the fuzzing build
 ls /usr/lib/llvm-14/lib/clang/14*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 

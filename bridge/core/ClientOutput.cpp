@@ -6,13 +6,17 @@
 
 #include "Rfc2217Session.h"
 
-ClientOutput::ClientOutput(std::size_t capacity, Sender send) : sender(std::move(send)), output(capacity) {}
+ClientOutput::ClientOutput(std::size_t capacity, Sender send, std::size_t readReserve)
+    : sender(std::move(send)), output(capacity), reserve(readReserve)
+{
+}
 
 void ClientOutput::SetClient(std::uintptr_t newClient, bool comPortClient)
 {
     std::lock_guard guard(clientLock);
     client = newClient;
     protocolOut.clear();
+    protocolBytes = 0;
     protocolWaiting = false;
     outputSuspended = false;
     escapeOutput = comPortClient;
@@ -21,8 +25,11 @@ void ClientOutput::SetClient(std::uintptr_t newClient, bool comPortClient)
 
 void ClientOutput::AddProtocol(const std::string& bytes)
 {
+    if (bytes.empty())
+        return;
     std::lock_guard guard(clientLock);
-    protocolOut += bytes;
+    protocolOut.push_back(bytes);
+    protocolBytes += bytes.size();
     protocolWaiting = true;
 }
 
@@ -155,18 +162,25 @@ void ClientOutput::SendWaiting()
         // A client let go is sent nothing more, the protocol's bytes included.
         Drop();
         protocolOut.clear();
+        protocolBytes = 0;
         protocolWaiting = false;
         return;
     }
-    // The protocol's bytes join the output between two reads, never inside a doubled 0xFF; what
-    // does not fit waits for the client to take more, and joins once the output has gone.
+    // The protocol's pieces join the output between two reads, never inside a doubled 0xFF, and
+    // never into the room a posted read was promised, so that no read is ever cut; what does not
+    // fit waits for the client to take more. (A piece is the answers to one receive, a few KiB at
+    // most: it always fits an output the client has emptied.)
     const auto addProtocol = [this] {
-        if (protocolOut.empty() || output.Room() < protocolOut.size())
-            return false;
-        Put(reinterpret_cast<const std::uint8_t*>(protocolOut.data()), protocolOut.size(), true);
-        protocolOut.clear();
-        protocolWaiting = false;
-        return true;
+        bool added = false;
+        while (!protocolOut.empty() && output.Room() >= protocolOut.front().size() + reserve) {
+            const std::string& piece = protocolOut.front();
+            Put(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size(), true);
+            protocolBytes -= piece.size();
+            protocolOut.pop_front();
+            added = true;
+        }
+        protocolWaiting = !protocolOut.empty();
+        return added;
     };
     addProtocol();
     if (outputSuspended)
@@ -181,8 +195,12 @@ void ClientOutput::SendWaiting()
             sendBlocked = true;
             return;
         } else {
-            // The client is gone; the window thread hears of it and takes its socket back.
+            // The client is gone, and its answers with it; the window thread hears of it and
+            // takes its socket back.
             Drop();
+            protocolOut.clear();
+            protocolBytes = 0;
+            protocolWaiting = false;
             return;
         }
     }

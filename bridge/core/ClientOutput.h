@@ -27,7 +27,8 @@ public:
     // No client: what the line reads is logged and dropped.
     static constexpr std::uintptr_t NO_CLIENT = ~std::uintptr_t{0};
 
-    ClientOutput(std::size_t capacity, Sender send);
+    // `readReserve`: the room a read posted on the line was promised; the protocol's answers never take it.
+    ClientOutput(std::size_t capacity, Sender send, std::size_t readReserve = 0);
     ClientOutput(const ClientOutput&) = delete;
     ClientOutput& operator=(const ClientOutput&) = delete;
 
@@ -36,8 +37,12 @@ public:
     // it had not taken is discarded.
     void SetClient(std::uintptr_t client, bool comPortClient);
     // Window thread: bytes of the com-port protocol for the current client, sent in order with
-    // the exchange's bytes, never in between a doubled 0xFF.
+    // the exchange's bytes, never in between a doubled 0xFF. Each call's bytes are whole answers:
+    // they join the output as one piece, once it has room for them beside the read reserve.
     void AddProtocol(const std::string& bytes);
+    // Either thread: the protocol's bytes that have not joined the output yet. The window thread
+    // stops reading a com-port client while too many wait, so that they stay few.
+    std::size_t ProtocolWaiting() const { return protocolBytes; }
     // Window thread: the client asked to stop (or to resume) receiving; meanwhile the bytes wait.
     void Suspend(bool suspend);
 
@@ -76,7 +81,8 @@ private:
     // while holding clientLock, so that no send ever reaches a socket that was closed since.
     std::mutex clientLock;
     std::uintptr_t client = NO_CLIENT;
-    std::string protocolOut;       // the com-port protocol's bytes, not yet in the output
+    std::deque<std::string> protocolOut;  // the com-port protocol's pieces, not yet in the output
+    std::atomic<std::size_t> protocolBytes{0};  // their size, read by the window thread without the lock
     bool outputSuspended = false;  // the client asked for no more of the exchange's bytes for now
     // Change with the client; written under the lock, read by the worker without it too: the
     // generation first, then the rest, so that a stale reading is always caught by the generation.
@@ -88,6 +94,7 @@ private:
 
     // Worker only: the exchange's output that waits for the client.
     ByteRing output;
+    const std::size_t reserve;  // never taken by the protocol: a posted read's room
     std::string escaped;                 // a com-port client's copy of a read, every 0xFF doubled
     std::uint32_t outputGeneration = 0;  // the client the waiting output belongs to
     bool sendBlocked = false;            // the client's socket is full: wait until it takes more

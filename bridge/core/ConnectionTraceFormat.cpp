@@ -11,6 +11,15 @@ std::string Client(ConnectionTraceFormat::Channel channel, std::uint32_t address
     return (channel == ConnectionTraceFormat::Channel::DATA ? "data " : "config ") +
            Ipv4Text::FormatEndpoint(address, port);
 }
+
+// "1 999": thousands set apart by a blank, as the engineer reads them.
+std::string Grouped(std::uint64_t value)
+{
+    std::string digits = std::to_string(value);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, ' ');
+    return digits;
+}
 }
 
 std::string ConnectionTraceFormat::Line(const TraceTime& t, std::string_view event)
@@ -40,6 +49,12 @@ std::string ConnectionTraceFormat::RefusedLineInUse(Channel channel, std::uint32
     return Client(channel, address, port) + " refused (line in use)";
 }
 
+std::string ConnectionTraceFormat::RefusalsCounted(std::uint32_t address, RefusalTally::Reason reason, std::uint64_t more)
+{
+    return std::string(reason == RefusalTally::Reason::NOT_ALLOWED ? "refused (not allowed) " : "refused (line in use) ") +
+           Ipv4Text::Format(address) + ", " + Grouped(more) + " more in the last minute";
+}
+
 std::string ConnectionTraceFormat::TakenOver(Channel channel, std::uint32_t address, int port, std::uint32_t newcomer,
                                              int newcomerPort)
 {
@@ -52,6 +67,12 @@ std::string ConnectionTraceFormat::Closed(Channel channel, std::uint32_t address
     if (!why.empty())
         event.append(" (").append(why).append(")");
     return event;
+}
+
+std::string ConnectionTraceFormat::ClosedWithoutLine(Channel channel, std::uint32_t address, int port,
+                                                     std::uint64_t discarded)
+{
+    return Closed(channel, address, port) + ", COM port gone: " + Grouped(discarded) + " bytes not written, discarded";
 }
 
 std::string ConnectionTraceFormat::SpeedSet(std::uint32_t address, int port, std::uint32_t rate)

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "RefusalTally.h"
+
 // A local time as the clock broke it down.
 struct TraceTime {
     int year = 0;
@@ -27,11 +29,16 @@ public:
     static std::string Accepted(Channel channel, std::uint32_t address, int port);
     static std::string RefusedNotAllowed(Channel channel, std::uint32_t address, int port);
     static std::string RefusedLineInUse(Channel channel, std::uint32_t address, int port);
+    // The refusals of an address after its line in full: "refused (not allowed) 10.0.0.99,
+    // 1 999 more in the last minute" (thousands set apart by a blank).
+    static std::string RefusalsCounted(std::uint32_t address, RefusalTally::Reason reason, std::uint64_t more);
     // The current client, dropped for the newcomer.
     static std::string TakenOver(Channel channel, std::uint32_t address, int port, std::uint32_t newcomer,
                                  int newcomerPort);
     // With why: "data 127.0.0.1:50123 closed (not reading, 1 MiB waiting)".
     static std::string Closed(Channel channel, std::uint32_t address, int port, std::string_view why = {});
+    // A client that closed while the COM port was gone, and what it had sent that the line never took.
+    static std::string ClosedWithoutLine(Channel channel, std::uint32_t address, int port, std::uint64_t discarded);
     // A speed record from this configuration client.
     static std::string SpeedSet(std::uint32_t address, int port, std::uint32_t rate);
     static std::string SpeedRefused(std::uint32_t address, int port, std::uint32_t rate);

@@ -1,8 +1,11 @@
 // The bridge's listeners and its two connections: who is let in, who is taken over, and how a client's close is drained.
 #include "AdmissionGate.h"
 
+#include <algorithm>
+
 #include "../core/ClientAllowList.h"
 #include "../core/Ipv4Text.h"
+#include "BridgeMessages.h"
 #include "ComPortClient.h"
 #include "ConfigChannel.h"
 #include "DataRelay.h"
@@ -29,13 +32,6 @@ int StartListener(CBridgeSocket& listener, int port, const std::string& address,
     const int error = CAsyncSocket::GetLastError();
     listener.Close();
     return error != 0 ? error : -1;
-}
-
-// Nothing is read from a refused connection and nothing sent to it. It is reset rather than
-// closed, so that a flood of them leaves no closed connections waiting out their time here.
-void Refuse(SOCKET connection)
-{
-    CBridgeSocket::CloseSocket(connection, true);
 }
 
 ConnectionTraceFormat::Channel ChannelOf(const CBridgeSocket& socket)
@@ -77,6 +73,10 @@ void AdmissionGate::CloseData()
     DropClient(dataConnection);
     dataListener.Close();
     comPortListener.Close();
+    if (refusalTimer)
+        host.KillTimer(REFUSAL_TIMER);
+    refusalTimer = false;
+    WriteCounts(refusals.TakeAll());
 }
 
 void AdmissionGate::CloseConfig()
@@ -112,15 +112,17 @@ void AdmissionGate::Admit(CBridgeSocket& connection, bool comPortClient, Connect
     const bool data = &connection == &dataConnection;
     const std::uint32_t address = ::ntohl(peer.sin_addr.s_addr);
     const int port = ::ntohs(peer.sin_port);
+    // A current client whose close came before the newcomer, but was not handled yet, is gone:
+    // the newcomer is simply the next client, under every rule.
+    if (connection.connected && GoneUnnoticed(connection))
+        EndConnection(connection);
     const auto current = connection.connected ? std::optional(connection.peerAddress) : std::nullopt;
     switch (admission.Decide(address, current)) {
     case ClientAdmission::Verdict::REFUSE_NOT_ALLOWED:
-        Refuse(newcomer);
-        trace.Write(ConnectionTraceFormat::RefusedNotAllowed(channel, address, port));
+        Refuse(newcomer, channel, address, port, RefusalTally::Reason::NOT_ALLOWED);
         return;
     case ClientAdmission::Verdict::REFUSE_LINE_IN_USE:
-        Refuse(newcomer);
-        trace.Write(ConnectionTraceFormat::RefusedLineInUse(channel, address, port));
+        Refuse(newcomer, channel, address, port, RefusalTally::Reason::LINE_IN_USE);
         return;
     case ClientAdmission::Verdict::TAKE_OVER:
         // The current client is cut off without a word.
@@ -137,6 +139,7 @@ void AdmissionGate::Admit(CBridgeSocket& connection, bool comPortClient, Connect
         return;
     connection.peerAddress = address;
     connection.peerPort = port;
+    connection.KeepAlive();
     trace.Write(ConnectionTraceFormat::Accepted(channel, address, port));
     if (data) {
         line.SetClient(connection.m_hSocket, comPortClient);
@@ -189,6 +192,22 @@ void AdmissionGate::DropClient(CBridgeSocket& socket, bool reset)
 void AdmissionGate::EndConnection(CBridgeSocket& socket, bool reset, std::string_view why)
 {
     trace.Write(ConnectionTraceFormat::Closed(ChannelOf(socket), socket.peerAddress, socket.peerPort, why));
+    Let(socket, reset);
+}
+
+void AdmissionGate::EndWithoutLine(CBridgeSocket& socket, std::uint64_t discarded)
+{
+    u_long unread = 0;
+    ::ioctlsocket(socket.m_hSocket, FIONREAD, &unread);
+    discarded += unread;
+    trace.Write(discarded == 0 ? ConnectionTraceFormat::Closed(ChannelOf(socket), socket.peerAddress, socket.peerPort)
+                               : ConnectionTraceFormat::ClosedWithoutLine(ChannelOf(socket), socket.peerAddress,
+                                                                          socket.peerPort, discarded));
+    Let(socket, discarded != 0);
+}
+
+void AdmissionGate::Let(CBridgeSocket& socket, bool reset)
+{
     DropClient(socket, reset);
     // The status is the data client's; the configuration channel leaves it alone.
     if (socket.role == ROLE_DATA_CONNECTION)
@@ -214,4 +233,51 @@ bool AdmissionGate::Drained(CBridgeSocket& socket, int received)
         return true;
     }
     return false;
+}
+
+bool AdmissionGate::GoneUnnoticed(CBridgeSocket& connection)
+{
+    // Bytes of a closing client that still wait for the line keep it: they are its last words.
+    if (&connection == &dataConnection && comPort.Waiting())
+        return false;
+    return connection.PeerClosed();
+}
+
+void AdmissionGate::Refuse(SOCKET newcomer, ConnectionTraceFormat::Channel channel, std::uint32_t address, int port,
+                           RefusalTally::Reason reason)
+{
+    // Nothing is read from a refused connection and nothing sent to it. It is reset rather than
+    // closed, so that a flood of them leaves no closed connections waiting out their time here.
+    CBridgeSocket::CloseSocket(newcomer, true);
+    // A flood of refusals must not fill the disk under the trace: an address's first refusal is
+    // written, the rest of its minute only counted.
+    const std::uint64_t now = ::GetTickCount64();
+    WriteCounts(refusals.TakeDue(now));
+    if (!refusals.Refuse(address, reason, now))
+        return;
+    trace.Write(reason == RefusalTally::Reason::NOT_ALLOWED ? ConnectionTraceFormat::RefusedNotAllowed(channel, address, port)
+                                                            : ConnectionTraceFormat::RefusedLineInUse(channel, address, port));
+    // A minute opened later never ends before the ones open already: the timer runs to the first.
+    if (!refusalTimer) {
+        refusalTimer = true;
+        host.SetTimer(REFUSAL_TIMER, static_cast<UINT>(refusals.NextDueIn(now).value_or(RefusalTally::MINUTE_MS)));
+    }
+}
+
+void AdmissionGate::WriteRefusalCounts()
+{
+    const std::uint64_t now = ::GetTickCount64();
+    WriteCounts(refusals.TakeDue(now));
+    const auto next = refusals.NextDueIn(now);
+    refusalTimer = next.has_value();
+    if (next)
+        host.SetTimer(REFUSAL_TIMER, static_cast<UINT>(std::max<std::uint64_t>(*next, 1)));
+    else
+        host.KillTimer(REFUSAL_TIMER);
+}
+
+void AdmissionGate::WriteCounts(const std::vector<RefusalTally::Count>& counts)
+{
+    for (const RefusalTally::Count& count : counts)
+        trace.Write(ConnectionTraceFormat::RefusalsCounted(count.address, count.reason, count.more));
 }

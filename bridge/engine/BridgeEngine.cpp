@@ -38,6 +38,7 @@ bool BridgeEngine::OnHostMessage(UINT message, WPARAM wParam, LRESULT& result)
         return true;
     case WM_LINE_LOST:
         watch.OnLineLost(static_cast<DWORD>(wParam), listening);
+        relay.OnResume();  // a client that closed while waiting for the line need wait no more
         return true;
     case WM_CLIENT_BEHIND:
         relay.OnClientBehind();
@@ -47,6 +48,8 @@ bool BridgeEngine::OnHostMessage(UINT message, WPARAM wParam, LRESULT& result)
             watch.Retry();
         else if (wParam == MODEM_TIMER)
             comPort.SendModemState();
+        else if (wParam == REFUSAL_TIMER)
+            gate.WriteRefusalCounts();
         return true;
     case WM_DEVICECHANGE:
         watch.OnDeviceChange(wParam, listening);

@@ -64,7 +64,7 @@ private:
 
     // The parts, each with one job; they know one another by reference.
     LineWatch watch{line, options, trace, report, host};
-    AdmissionGate gate{line, trace, report, relay, config, comPort};
+    AdmissionGate gate{line, trace, report, relay, config, comPort, host};
     ComPortClient comPort{line, host, report};
     DataRelay relay{gate, comPort, line, clientChunk, log, host, options};
     ConfigChannel config{gate, line, log, trace, report, options};

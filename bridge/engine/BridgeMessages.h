@@ -20,3 +20,5 @@ constexpr UINT_PTR LINE_RETRY_TIMER = 1;
 constexpr UINT LINE_RETRY_MS = 1000;
 // The host's timer that looks at the modem lines for a com-port client.
 constexpr UINT_PTR MODEM_TIMER = 2;
+// The host's timer that writes the refusals counted in an address's minute, while one is open.
+constexpr UINT_PTR REFUSAL_TIMER = 3;

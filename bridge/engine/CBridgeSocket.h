@@ -32,6 +32,12 @@ public:
     void Disconnect(bool reset = false);
     // Closes a handle no object owns; a reset drops what is on its way and tells the peer at once.
     static void CloseSocket(SOCKET handle, bool reset);
+    // A peer that vanished without a word (a VPN that dropped, a laptop asleep) is noticed by the
+    // system within about three minutes, even while neither side has anything to say.
+    void KeepAlive();
+    // The client's close has come and nothing of it waits to be read before it (or the connection
+    // failed), whether or not its notification was handled yet.
+    bool PeerClosed();
 
     // The engine's thread only.
     int role = -1;

@@ -80,6 +80,23 @@ bool ComPortClient::PassToLine(DataRelay& relay)
     return true;
 }
 
+bool ComPortClient::AnswersFlowing()
+{
+    if (!session || !line.AnswersBacklogged())
+        return true;
+    // Asked before the second look: answers that went meanwhile still bring the message, harmlessly.
+    line.WantAnswersSent();
+    return !line.AnswersBacklogged();
+}
+
+std::size_t ComPortClient::WaitingBytes() const
+{
+    std::size_t bytes = 0;
+    for (const ForTheLine& next : forTheLine)
+        bytes += next.data.size();
+    return bytes;
+}
+
 void ComPortClient::SendModemState()
 {
     if (!session)

@@ -36,6 +36,12 @@ public:
     // command once the data before it is on the line. True when nothing waits any more.
     bool PassToLine(DataRelay& relay);
     bool Waiting() const { return !forTheLine.empty(); }
+    // The client's data bytes that wait for the line beyond the chunk on its way.
+    std::size_t WaitingBytes() const;
+    // The client's answers are few enough that it may be read on; when not, the line says when
+    // they are (WM_RESUME_RECEIVE). A client that never reads them is thus held back by TCP,
+    // however much it asks.
+    bool AnswersFlowing();
     // The modem timer: the modem lines' and the line's state, when they changed, to the client.
     void SendModemState();
     // A com-port command was applied: the answer goes to the client that asked, if it is still

@@ -22,13 +22,23 @@ void DataRelay::Receive()
     CBridgeSocket& connection = gate.DataConnection();
     if (!connection.connected)
         return;
-    // Without a COM port nothing will ever carry them: a client that closes is let go at once.
-    if (!LineWatch::HasLine(options) && connection.closing) {
-        gate.EndConnection(connection);
+    // Without a COM port, or while it is gone, nothing may ever carry them: a client that closes
+    // is let go at once, and what it sent that the line never took is discarded. A chunk already
+    // on its way was logged as sent: it still waits for the port.
+    if (connection.closing && (!LineWatch::HasLine(options) || line.Lost())) {
+        gate.EndWithoutLine(connection, comPort.WaitingBytes());
         return;
     }
     if (!line.Running() || !comPort.PassToLine(*this) || !LineFree()) {
         connection.receiveWaiting = true;
+        return;
+    }
+    if (!comPort.AnswersFlowing()) {
+        // A client that has closed and reads none of its answers would hold the line for ever.
+        if (connection.closing)
+            gate.EndConnection(connection, true);
+        else
+            connection.receiveWaiting = true;
         return;
     }
     connection.receiveWaiting = false;

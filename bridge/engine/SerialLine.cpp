@@ -27,7 +27,7 @@ long SendToSocket(std::uintptr_t client, const std::uint8_t* bytes, std::size_t 
 SerialLine::SerialLine(ClientChunk& clientChunk, TrafficLog& trafficLog)
     : chunk(clientChunk),
       log(trafficLog),
-      output(OUTPUT_CAPACITY, SendToSocket),
+      output(OUTPUT_CAPACITY, SendToSocket, 2 * SerialReader::BUFFER_SIZE),
       reader(
           port, [this](const std::uint8_t* bytes, std::size_t count) { Relay(bytes, count); },
           [this](DWORD error) { return PortGone(error); }, [this](DWORD error) { LoseLine(error); }),
@@ -150,6 +150,8 @@ UINT SerialLine::WorkerProc(void* self)
 void SerialLine::RunWorker()
 {
     while (runFlag) {
+        if (answersWanted && !AnswersBacklogged() && answersWanted.exchange(false))
+            ::PostMessageA(target, WM_RESUME_RECEIVE, 0, 0);
         // A removal the system told of: the port is looked at once, and let go if it is dead.
         if (checkPort.exchange(false) && !portLost && PortGone(ERROR_SUCCESS)) {
             LoseLine(::GetLastError());

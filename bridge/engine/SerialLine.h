@@ -97,6 +97,11 @@ public:
     bool ClientLetGo() const { return output.LetGo(); }
     // Window thread: the line's state for a line-state notification (Rfc2217Session's LINE_ bits).
     std::uint8_t LineState() { return port.LineState(); }
+    // Window thread: a com-port client is read no further while more of its answers than this
+    // wait to join the output; WantAnswersSent asks for WM_RESUME_RECEIVE once they are fewer.
+    static constexpr std::size_t ANSWERS_BACKLOG = 4096;
+    bool AnswersBacklogged() const { return output.ProtocolWaiting() > ANSWERS_BACKLOG; }
+    void WantAnswersSent() { answersWanted = true; }
     // Window thread, while the line runs: the modem lines (MS_CTS_ON, ...); false when unreadable.
     bool ModemStatus(DWORD& lines) const { return port.ModemStatus(lines); }
 
@@ -140,6 +145,7 @@ private:
     // Written by the window thread, read by the worker.
     std::atomic<bool> runFlag{false};
     std::atomic<bool> resumeWanted{false};  // taken by the worker when the chunk leaves
+    std::atomic<bool> answersWanted{false};  // taken by the worker when the answers are few again
     CEvent command{false, false};            // a change was queued, the client changed, or the worker must stop
     CEvent writable{false, false};           // the client's socket takes bytes again
 

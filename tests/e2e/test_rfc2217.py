@@ -1,5 +1,7 @@
 """The com-port port: the real pyserial client drives the line through it, and a raw telnet client tests the corners."""
 import os
+import re
+import select
 import socket
 import termios
 
@@ -197,3 +199,29 @@ def test_a_raw_telnet_client_at_the_corners(com_port, exchange):
         wait_for(lambda: after.extend(client.recv(4096)) or after.endswith(b"fresh"), what="the bytes after the purge")
         reply = bytes([IAC, SB, COM_PORT, 112, 1, IAC, SE])
         assert reply in after and after.replace(reply, b"") == b"qfresh"
+
+def test_a_client_that_asks_and_never_reads_is_held_back_and_a_newcomer_served(com_port, exchange, driver):
+    bridge, ports = com_port
+    memory = lambda: int(re.search(r"VmRSS:\s+(\d+)", open(f"/proc/{bridge.proc.pid}/status").read()).group(1))  # noqa: E731
+    flooder = socket.create_connection(("127.0.0.1", ports["com"]), timeout=10)
+    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="the client shown")
+    before = memory()
+    # Signature queries, each answered with the bridge's name, and not one answer read: the bridge
+    # must stop taking them once its answers wait, not keep them all.
+    queries = bytes([IAC, SB, COM_PORT, 0, IAC, SE]) * 10000
+    flooder.setblocking(False)
+    sent, everything = 0, 40 * 1000 * 1000
+    while sent < everything:
+        if not select.select([], [flooder], [], 15)[1]:
+            break  # nothing taken for a long while: held back
+        try:
+            sent += flooder.send(queries[:everything - sent])
+        except BlockingIOError:
+            pass
+    grown = memory() - before
+    assert grown < 16 * 1024, f"the bridge grew by {grown} KiB after {sent} bytes of queries"
+    assert sent < everything, "nothing held the client back"
+    with open_port(ports) as newcomer:  # takes over by the default rule
+        newcomer.write(b"served")
+        assert read_exactly(newcomer, 6) == b"served"
+    flooder.close()
