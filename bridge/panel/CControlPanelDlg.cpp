@@ -66,16 +66,16 @@ CControlPanelDlg::CControlPanelDlg(BridgeSettings& appSettings)
 void CControlPanelDlg::DoDataExchange(CDataExchange* pDX)
 {
     // Check states first: the check-box handlers rely on them even when a port field is invalid.
-    DDX_Check(pDX, IDC_COM1, com1Selected);
-    DDX_Check(pDX, IDC_COM2, com2Selected);
-    DDX_Check(pDX, IDC_LOG_TO_FILE, logToFile);
-    DDX_Check(pDX, IDC_LOG_TO_TCP, logToTcp);
+    DDX_Check(pDX, IDC_COM1, shown.com1Selected);
+    DDX_Check(pDX, IDC_COM2, shown.com2Selected);
+    DDX_Check(pDX, IDC_LOG_TO_FILE, shown.logToFile);
+    DDX_Check(pDX, IDC_LOG_TO_TCP, shown.logToTcp);
     DDX_Check(pDX, IDC_MANUAL, manualParameters);
-    DDX_Text(pDX, IDC_LISTEN_PORT, listenPort);
-    DDX_Text(pDX, IDC_CONFIG_PORT, configPort);
-    DDX_Text(pDX, IDC_LOG_ADDRESS, logAddress);
-    DDX_Text(pDX, IDC_LOG_PORT, logPort);
-    DDX_Text(pDX, IDC_LOG_FILE_NAME, logFileName);
+    DDX_Text(pDX, IDC_LISTEN_PORT, shown.listenPort);
+    DDX_Text(pDX, IDC_CONFIG_PORT, shown.configPort);
+    DDX_Text(pDX, IDC_LOG_ADDRESS, shown.logAddress);
+    DDX_Text(pDX, IDC_LOG_PORT, shown.logPort);
+    DDX_Text(pDX, IDC_LOG_FILE_NAME, shown.logFileName);
     DDX_Text(pDX, IDC_STATUS, statusText);
 }
 
@@ -97,20 +97,10 @@ BOOL CControlPanelDlg::OnInitDialog()
     trayIcon.Add();
 
     FillLists();
-    const PanelValues panel = settings.ToPanel();
-    com1Selected = panel.com1Selected;
-    com2Selected = panel.com2Selected;
-    otherComPort = panel.otherComPort;
-    listenPort = panel.listenPort;
-    logPort = panel.logPort;
-    logAddress = panel.logAddress;
-    logFileName = panel.logFileName;
-    logToFile = panel.logToFile;
-    logToTcp = panel.logToTcp;
-    configPort = panel.configPort;
-    SetComboSel(IDC_SPEED, panel.speedIndex);
-    SetComboSel(IDC_PARITY, panel.parityIndex);
-    SetComboSel(IDC_STOP_BITS, panel.stopBitsIndex);
+    shown = settings.ToPanel();
+    SetComboSel(IDC_SPEED, shown.speedIndex);
+    SetComboSel(IDC_PARITY, shown.parityIndex);
+    SetComboSel(IDC_STOP_BITS, shown.stopBitsIndex);
 
     SendDlgItemMessage(IDC_SPEED, CB_SETEXTENDEDUI, TRUE);
     comPorts.Attach();
@@ -157,8 +147,8 @@ void CControlPanelDlg::EnableItems(std::initializer_list<int> ids, bool enable) 
 
 void CControlPanelDlg::ApplyLogRules() const
 {
-    EnableItems({IDC_LOG_PORT, IDC_LOG_ADDRESS, IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT_LABEL}, logToTcp != 0);
-    EnableDlgItem(IDC_LOG_FILE_NAME, logToFile != 0);
+    EnableItems({IDC_LOG_PORT, IDC_LOG_ADDRESS, IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT_LABEL}, shown.logToTcp != 0);
+    EnableDlgItem(IDC_LOG_FILE_NAME, shown.logToFile != 0);
 }
 
 LRESULT CControlPanelDlg::OnDeviceChange(WPARAM event, LPARAM)
@@ -172,13 +162,13 @@ LRESULT CControlPanelDlg::OnDeviceChange(WPARAM event, LPARAM)
 void CControlPanelDlg::OnLogToFileClicked()
 {
     UpdateData(true);
-    EnableDlgItem(IDC_LOG_FILE_NAME, logToFile != 0);
+    EnableDlgItem(IDC_LOG_FILE_NAME, shown.logToFile != 0);
 }
 
 void CControlPanelDlg::OnLogToTcpClicked()
 {
     UpdateData(true);
-    EnableItems({IDC_LOG_ADDRESS, IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT, IDC_LOG_PORT_LABEL}, logToTcp == 1);
+    EnableItems({IDC_LOG_ADDRESS, IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT, IDC_LOG_PORT_LABEL}, shown.logToTcp == 1);
 }
 
 void CControlPanelDlg::OnListenToggle()
@@ -245,17 +235,17 @@ void CControlPanelDlg::OnAccess()
 BridgeOptions CControlPanelDlg::Options() const
 {
     BridgeOptions options;
-    options.listenPort = listenPort;
-    options.configPort = configPort;
-    options.comPort = com1Selected ? 1 : com2Selected ? 2 : otherComPort;
+    options.listenPort = shown.listenPort;
+    options.configPort = shown.configPort;
+    options.comPort = shown.com1Selected ? 1 : shown.com2Selected ? 2 : shown.otherComPort;
     options.serial.baudRate = SerialEncodings::BaudAt(GetComboSel(IDC_SPEED));
     options.serial.parity = SerialEncodings::ParityCodeAt(GetComboSel(IDC_PARITY));
     options.serial.stopBits = SerialEncodings::StopBitsCodeAt(GetComboSel(IDC_STOP_BITS));
-    options.logToFile = logToFile != 0;
-    options.logFileName = logFileName;
-    options.logToTcp = logToTcp != 0;
-    options.logAddress = logAddress;
-    options.logPort = logPort;
+    options.logToFile = shown.logToFile != 0;
+    options.logFileName = shown.logFileName;
+    options.logToTcp = shown.logToTcp != 0;
+    options.logAddress = shown.logAddress;
+    options.logPort = shown.logPort;
     settings.CopyAccessTo(options);
     return options;
 }
@@ -346,21 +336,10 @@ LRESULT CControlPanelDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
 
 void CControlPanelDlg::CopyPanelToSettings()
 {
-    PanelValues panel;
-    panel.com1Selected = com1Selected;
-    panel.com2Selected = com2Selected;
-    panel.otherComPort = otherComPort;
-    panel.speedIndex = GetComboSel(IDC_SPEED);
-    panel.parityIndex = GetComboSel(IDC_PARITY);
-    panel.stopBitsIndex = GetComboSel(IDC_STOP_BITS);
-    panel.listenPort = listenPort;
-    panel.logPort = logPort;
-    panel.logAddress = logAddress;
-    panel.logFileName = logFileName;
-    panel.logToFile = logToFile;
-    panel.logToTcp = logToTcp;
-    panel.configPort = configPort;
-    settings.CopyFromPanel(panel);
+    shown.speedIndex = GetComboSel(IDC_SPEED);
+    shown.parityIndex = GetComboSel(IDC_PARITY);
+    shown.stopBitsIndex = GetComboSel(IDC_STOP_BITS);
+    settings.CopyFromPanel(shown);
 }
 
 LRESULT CControlPanelDlg::OnTaskbarCreated(WPARAM, LPARAM)

@@ -21,17 +21,9 @@ class CControlPanelDlg : public CDialog {
 public:
     explicit CControlPanelDlg(BridgeSettings& appSettings);
 
-    // Panel fields, exchanged with the controls (window thread only); the flags are check states.
-    int com1Selected = 0;
-    int com2Selected = 0;
-    int otherComPort = 0;  // the port chosen in the list of other ports (3 to 255); 0: none
-    int logToFile = 0;
-    std::string logFileName;
-    int logToTcp = 0;
-    std::string logAddress;
-    int logPort = 0;
-    int listenPort = 0;
-    int configPort = 5002;
+    // What the panel shows of the settings, exchanged with the controls (window thread only); the
+    // flags are check states. The list positions are read from the lists themselves when needed.
+    PanelValues shown;
     int manualParameters = 1;
     std::string statusText;
 
@@ -93,8 +85,8 @@ private:
     void EnableItems(std::initializer_list<int> ids, bool enable) const;
 
     BridgeSettings& settings;
-    ComPortChooser comPorts{*this, com1Selected, com2Selected, otherComPort};
-    ModelPresetChooser presets{*this, manualParameters, listenPort, configPort};
+    ComPortChooser comPorts{*this, shown.com1Selected, shown.com2Selected, shown.otherComPort};
+    ModelPresetChooser presets{*this, manualParameters, shown.listenPort, shown.configPort};
     HICON icon;
     TrayPresence trayIcon;
     PanelEngineView engineView{*this};
