@@ -97,6 +97,60 @@ class Vextor:
         shutil.rmtree(self.workdir, ignore_errors=True)
 
 
+class VextorService(Vextor):
+    """The same build run as a service by Wine's service manager: the machine's settings, its log in
+    the data folder, no window."""
+    MACHINE_KEY = "HKLM\\Software\\Wow6432Node\\MORVEK Sp. z o.o.\\vextor\\Settings"
+
+    def __init__(self, session, exchange, port):
+        self.session = session
+        self.workdir = tempfile.mkdtemp(prefix="vextor-service-bench-")
+        self.exe = os.path.join(self.workdir, "vextor.exe")
+        shutil.copy(os.path.join(self.build, "vextor.exe"), self.exe)
+        self.driver = UiDriver(session)
+        dword = lambda value: value.to_bytes(4, "little").hex()  # noqa: E731
+        for name, value in (("Numer portu", 1), ("Prędkość transmisji", 115200), ("Portu IP nasłuchu", port),
+                            ("configPort", port + 200), ("rfc2217Port", port + 100), ("Logowanie do pliku", 1)):
+            self.driver.ok("regset", hexed(self.MACHINE_KEY), hexed(name), 4, dword(value))
+        self.driver.ok("regset", hexed(self.MACHINE_KEY), hexed("Nazwa pliku logowania"), 1, hexed("bench.txt") + "00")
+        self.com_port = port + 100
+        data = os.path.join(session.prefix, "drive_c", "ProgramData", "MORVEK", "Vextor")
+        self.log = os.path.join(data, "bench.txt")
+        if os.path.exists(self.log):
+            os.unlink(self.log)
+        # Installed, the service starts at once with these settings.
+        subprocess.run(["/usr/lib/wine/wine64", self.exe, "--install-service"], cwd=self.workdir, env=session.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, check=True,
+                       timeout=120)
+        wait_port_listening(port, 60)
+        wait_port_listening(self.com_port, 60)
+        self.service_pid = wait_for(self._service_process, 30, "the service's process")
+        self.helpers = [pid for pid in map(int, subprocess.run(["pgrep", "wineserver"], capture_output=True,
+                                                               text=True).stdout.split())
+                        if self._same_prefix(pid)]
+
+    def _service_process(self):
+        for pid in map(int, subprocess.run(["pgrep", "-f", "vextor.exe"], capture_output=True, text=True).stdout.split()):
+            try:
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    words = f.read().split(b"\0")
+            except OSError:
+                continue
+            if b"--service" in words and self._same_prefix(pid):
+                return pid
+        return None
+
+    def pids(self):
+        return [self.service_pid] + self.helpers
+
+    def close(self):
+        for command in (["net", "stop", "Vextor"], [self.exe, "--uninstall-service"]):
+            subprocess.run(["/usr/lib/wine/wine64", *command], cwd=self.workdir, env=self.session.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=120)
+        self.driver.close()
+        shutil.rmtree(self.workdir, ignore_errors=True)
+
+
 class Socat:
     name = "socat"
 
@@ -134,6 +188,18 @@ class Ser2net:
         self.proc.kill()
         self.proc.wait(10)
         os.unlink(self.config.name)
+
+
+def hold_new_session(session):
+    """The prefix's first session can be left with two service managers answering in turn: it is
+    restarted once, and the server held, since a service process does not keep it alive."""
+    server = "/usr/lib/wine/wineserver"
+    subprocess.run([server, "-k"], env=session.env, timeout=60)
+    subprocess.run([server, "-w"], env=session.env, timeout=60)
+    subprocess.run([server, "-p"], env=session.env, check=True, timeout=60)
+    # The new session's services link the COM ports afresh: that is over before an exchange takes COM1.
+    subprocess.run(["/usr/lib/wine/wine64", "wineboot"], env=session.env, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=120)
 
 
 def wait_port_listening(port, timeout=20):
@@ -289,7 +355,7 @@ def measure(bridge_class, session, exchange, port, stream_seconds, round_trips):
         figures["delay"] = (statistics.median(delays), percentile(delays, 0.99)) if delays else (0, 0)
         figures["stream_cpu"] = ((after[0] - before[0]) / elapsed * 100, (sum(after[1:]) - sum(before[1:])) / elapsed * 100)
 
-        if isinstance(bridge, Vextor):
+        if isinstance(bridge, Vextor) and not isinstance(bridge, VextorService):
             figures["window_calls"] = window_thread_calls(bridge.proc.pid, exchange, client)
 
         before = [cpu_seconds(p) for p in pids]
@@ -414,6 +480,8 @@ def main():
     parser.add_argument("--vextor", action="append", default=[], metavar="LABEL=DIR",
                         help="a build of our bridge to measure (default: the current one)")
     parser.add_argument("--no-peers", action="store_true", help="measure our bridge only")
+    parser.add_argument("--service", action="store_true",
+                        help="also measure the last build run as a service, beside its panel's engine")
     parser.add_argument("--output", default=os.path.join(ROOT, "docs", "benchmarks.md"))
     args = parser.parse_args()
 
@@ -421,10 +489,16 @@ def main():
     for item in args.vextor or [f"{Vextor.name}={BUILD}"]:
         label, directory = item.split("=", 1)
         bridges.append(type("VextorBuild", (Vextor,), {"name": label, "build": directory}))
+    if args.service:
+        last = bridges[-1]
+        bridges.append(type("VextorServiceBuild", (VextorService,), {"name": last.name + " as a service",
+                                                                     "build": last.build}))
     if not args.no_peers:
         bridges += [Socat, Ser2net]
 
     session = WineSession(own_display=True)
+    if args.service:
+        hold_new_session(session)
     figures = {b.name: [] for b in bridges}
     failed = {}
     try:
