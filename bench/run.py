@@ -22,7 +22,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 from exchange_sim import SimulatedExchange  # noqa: E402
-from wineenv import BUILD, UiDriver, WineSession, hexed, wait_for  # noqa: E402
+from wineenv import BUILD, UiDriver, WineSession, hexed, hold_new_session, wait_for  # noqa: E402
 
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 MIB = 1 << 20
@@ -190,14 +190,10 @@ class Ser2net:
         os.unlink(self.config.name)
 
 
-def hold_new_session(session):
-    """The prefix's first session can be left with two service managers answering in turn: it is
-    restarted once, and the server held, since a service process does not keep it alive."""
-    server = "/usr/lib/wine/wineserver"
-    subprocess.run([server, "-k"], env=session.env, timeout=60)
-    subprocess.run([server, "-w"], env=session.env, timeout=60)
-    subprocess.run([server, "-p"], env=session.env, check=True, timeout=60)
-    # The new session's services link the COM ports afresh: that is over before an exchange takes COM1.
+def restart_windows(session):
+    """A new session for the services, up before an exchange takes COM1: the services link the COM
+    ports afresh when they start."""
+    hold_new_session(session)
     subprocess.run(["/usr/lib/wine/wine64", "wineboot"], env=session.env, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=120)
 
@@ -498,7 +494,7 @@ def main():
 
     session = WineSession(own_display=True)
     if args.service:
-        hold_new_session(session)
+        restart_windows(session)
     figures = {b.name: [] for b in bridges}
     failed = {}
     try:

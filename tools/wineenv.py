@@ -120,6 +120,17 @@ class WineSession:
         shutil.rmtree(self.base, ignore_errors=True)
 
 
+def hold_new_session(session):
+    """A restart of the Windows: the server and every process end, and the next Wine program starts
+    the services again. Also what a new prefix needs before services are tested: its first session
+    can be left with two service managers answering in turn. The server is then held, since
+    service processes do not keep it alive."""
+    server = os.path.join(os.path.dirname(WINE), "wineserver")
+    subprocess.run([server, "-k"], env=session.env, timeout=60)
+    subprocess.run([server, "-w"], env=session.env, timeout=60)
+    subprocess.run([server, "-p"], env=session.env, check=True, timeout=60)
+
+
 def imagemagick():
     """ImageMagick's convert, or None: a program named convert first on PATH may be another tool."""
     candidates = [shutil.which("magick")]

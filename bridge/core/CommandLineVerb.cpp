@@ -16,6 +16,7 @@ constexpr VerbWord VERBS[] = {
     {L"--service", CommandLineVerb::Verb::SERVICE},
     {L"--install-service", CommandLineVerb::Verb::INSTALL_SERVICE},
     {L"--uninstall-service", CommandLineVerb::Verb::UNINSTALL_SERVICE},
+    {L"--stop-service", CommandLineVerb::Verb::STOP_SERVICE},
 };
 }
 
@@ -28,7 +29,7 @@ CommandLineVerb CommandLineVerb::Parse(const std::vector<std::wstring>& argument
     const auto known = std::find_if(std::begin(VERBS), std::end(VERBS), [&](const VerbWord& v) { return first == v.word; });
     if (known == std::end(VERBS)) {
         result.verb = Verb::REFUSED;
-        result.refusal = L"Nieznany argument: \"" + first + L"\". Dozwolone: --install-service, --uninstall-service.";
+        result.refusal = L"Nieznany argument: \"" + first + L"\". Dozwolone: --install-service, --uninstall-service, --stop-service.";
         return result;
     }
     if (arguments.size() > 1) {

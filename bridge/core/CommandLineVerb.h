@@ -10,6 +10,7 @@ public:
         SERVICE,            // started by the service manager
         INSTALL_SERVICE,    // install or bring the service to this configuration
         UNINSTALL_SERVICE,  // stop and remove the service; settings and data stay
+        STOP_SERVICE,       // stop the service and wait for its process to end, for an upgrade
         REFUSED,            // an unknown verb or an extra argument: see `refusal`
     };
 

@@ -179,7 +179,26 @@ bool ServiceInstaller::StopAndWait(SC_HANDLE service)
             return Fail(L"Nie można zatrzymać usługi Vextor", error);
     }
     if (process.IsValid() && ::WaitForSingleObject(process.Get(), STOP_WAIT_MS) != WAIT_OBJECT_0)
-        return Fail(L"Usługa Vextor nie zakończyła się w ciągu 10 s; nie została usunięta", WAIT_TIMEOUT);
+        return Fail(L"Usługa Vextor nie zakończyła się w ciągu 10 s", WAIT_TIMEOUT);
+    return true;
+}
+
+bool ServiceInstaller::Stop()
+{
+    ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager)
+        return Fail(L"Brak dostępu do menedżera usług; uruchom jako administrator", ::GetLastError());
+    ServiceHandle service(::OpenServiceW(manager.Get(), SERVICE_NAME, SERVICE_STOP | SERVICE_QUERY_STATUS));
+    if (!service) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_SERVICE_DOES_NOT_EXIST)
+            return Fail(L"Nie można otworzyć usługi Vextor", error);
+        report.Note(L"Usługa Vextor nie jest zainstalowana.");
+        return true;
+    }
+    if (!StopAndWait(service.Get()))
+        return false;
+    report.Note(L"Usługa Vextor jest zatrzymana.");
     return true;
 }
 

@@ -21,6 +21,9 @@ public:
     // Stops the service, waits (at most 10 s) for its process to end, deletes it and removes the
     // event source. The settings and the data folder stay. A missing service is a note.
     bool Uninstall();
+    // Stops the service and waits (at most 10 s) for its process to end, so that its program file
+    // can be replaced. A missing or stopped service is success.
+    bool Stop();
 
 private:
     bool Fail(const std::wstring& what, DWORD error);

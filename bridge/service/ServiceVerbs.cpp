@@ -28,6 +28,8 @@ int ServiceVerbs::Run(const CommandLineVerb& verb)
         return ServiceInstaller(report).Install() ? EXIT_OK : EXIT_FAILED;
     case CommandLineVerb::Verb::UNINSTALL_SERVICE:
         return ServiceInstaller(report).Uninstall() ? EXIT_OK : EXIT_FAILED;
+    case CommandLineVerb::Verb::STOP_SERVICE:
+        return ServiceInstaller(report).Stop() ? EXIT_OK : EXIT_FAILED;
     case CommandLineVerb::Verb::SERVICE: {
         const DWORD error = ServiceEntry::Dispatch();
         if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT)

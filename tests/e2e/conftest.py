@@ -109,6 +109,10 @@ def store_settings(driver, name="vextor", **values):
              "logAddress": "Adres IP logowania", "logFileName": "Nazwa pliku logowania",
              "logToFile": "Logowanie do pliku", "logToTcp": "Logowanie po TCP/IP"}
     key = SETTINGS_KEY.format(name)
+    # A bridge on a data port of the test's own gets a configuration port of its own too: the
+    # default one may be held by anything else running on the machine.
+    if "listenPort" in values:
+        values.setdefault("configPort", free_port())
     for field, value in values.items():
         if isinstance(value, int):
             driver.set_value(key, names.get(field, field), REG_DWORD, dword(value))

@@ -9,7 +9,10 @@ import zipfile
 import pytest
 
 from conftest import PANEL_TITLE
-from wineenv import WINE, UiDriver, WineSession, hexed, unhexed, wait_for
+from exchange_sim import SimulatedExchange
+from test_service import (EVENT_SOURCE_KEY, MACHINE_KEY, REG_SZ, SERVICE_KEY, WINE_PORTS, answers_at, service_state,
+                          store_machine, wait_state)
+from wineenv import WINE, UiDriver, WineSession, free_port, hexed, hold_new_session, unhexed, wait_for
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 VERSION = open(os.path.join(ROOT, "VERSION")).readline().strip()
@@ -142,3 +145,61 @@ def test_silent_install_start_and_uninstall(windows, setup_program):
     run_windows_program(session, os.path.join(folder, "uninstall.exe"), "/S", "/REMOVESETTINGS")
     wait_for(lambda: not os.path.exists(folder), 60, "the program folder to go")
     wait_for(lambda: driver.registry(SETTINGS_KEY) is None, 30, "the settings to go")
+
+
+@pytest.fixture(scope="module")
+def server_windows():
+    """A Windows of its own for the service, held (service processes do not keep Wine's server
+    alive), with the simulated exchange as COM1. The services link the COM ports afresh when they
+    start, whenever that is over: so COM1 is named in the registry, then the Windows restarted."""
+    session = WineSession(own_display=True)
+    hold_new_session(session)
+    ui = UiDriver(session)
+    exchange = SimulatedExchange(os.path.join(session.prefix, "dosdevices", "com1"), mode="at")
+    ui.set_value(WINE_PORTS, "COM1", REG_SZ, os.ttyname(exchange.slave).encode() + b"\0")
+    ui.close()
+    hold_new_session(session)
+    ui = UiDriver(session)
+    yield session, ui
+    exchange.close()
+    ui.close()
+    session.close()
+
+
+def test_setup_installs_upgrades_and_removes_the_service(server_windows, setup_program):
+    session, driver = server_windows
+    drive_c = os.path.join(session.prefix, "drive_c")
+    folder = os.path.join(drive_c, "Program Files", "MORVEK", "Vextor")
+    data = os.path.join(drive_c, "ProgramData", "MORVEK", "Vextor")
+    uninstaller = os.path.join(folder, "uninstall.exe")
+    port = free_port()
+    store_machine(driver, **{"Portu IP nasłuchu": port, "configPort": free_port()})
+
+    run_windows_program(session, setup_program, "/S", "/SERVICE", "/AUTOSTART")
+    wait_state(driver, "RUNNING")
+    answers_at(port)
+    assert "Vextor" not in (driver.registry(RUN_KEY) or {}), "the service and a start at logon both"
+    installed = driver.registry(SERVICE_KEY)
+    assert installed["ImagePath"][1].decode("cp1250").rstrip("\0") == '"C:\\Program Files\\MORVEK\\Vextor\\vextor.exe" --service'
+
+    # An upgrade: the service is stopped for the new file, kept as it was, and serving again.
+    run_windows_program(session, setup_program, "/S")
+    wait_state(driver, "RUNNING")
+    answers_at(port)
+    assert driver.registry(SERVICE_KEY) == installed
+    assert sorted(os.listdir(folder)) == ["uninstall.exe", "vextor.exe"]
+
+    run_windows_program(session, uninstaller, "/S")
+    wait_for(lambda: not os.path.exists(folder), 60, "the program folder to go")
+    wait_for(lambda: service_state(driver) is None, 30, "the service to go")
+    assert driver.registry(EVENT_SOURCE_KEY) is None
+    assert driver.registry(MACHINE_KEY) is not None and os.path.isdir(data), "a plain uninstall keeps the settings"
+
+    # Asked to, the uninstaller removes the machine's settings and the data folder too.
+    run_windows_program(session, setup_program, "/S", "/SERVICE")
+    wait_state(driver, "RUNNING")
+    run_windows_program(session, uninstaller, "/S", "/REMOVESETTINGS")
+    wait_for(lambda: not os.path.exists(folder), 60, "the program folder to go")
+    wait_for(lambda: driver.registry(MACHINE_KEY) is None, 30, "the machine's settings to go")
+    wait_for(lambda: not os.path.exists(data), 30, "the data folder to go")
+    assert service_state(driver) is None

@@ -7,7 +7,7 @@ import time
 
 import pytest
 
-from wineenv import BUILD, WINE, UiDriver, WineSession, free_port, hexed, unhexed, wait_for
+from wineenv import BUILD, WINE, UiDriver, WineSession, free_port, hexed, hold_new_session, unhexed, wait_for
 
 SERVICE_KEY = "HKLM\\System\\CurrentControlSet\\Services\\Vextor"
 EVENT_SOURCE_KEY = "HKLM\\System\\CurrentControlSet\\Services\\EventLog\\Application\\Vextor"
@@ -56,15 +56,6 @@ class Program:
             if "STATE" in line:
                 return line.split()[-1]
         return "?"
-
-
-def hold_new_session(wine):
-    """A restart of the Windows: the server and every process end; the next program starts the
-    services again. The server is held, since service processes do not keep it alive."""
-    server = os.path.join(os.path.dirname(WINE), "wineserver")
-    subprocess.run([server, "-k"], env=wine.env, timeout=60)
-    subprocess.run([server, "-w"], env=wine.env, timeout=60)
-    subprocess.run([server, "-p"], env=wine.env, check=True, timeout=60)
 
 
 @pytest.fixture(scope="module")

@@ -17,6 +17,7 @@ TEST(CommandLineVerb, NoArgumentIsThePanelAndEachVerbIsExact)
     EXPECT_EQ(CommandLineVerb::Parse({L"--service"}).verb, Verb::SERVICE);
     EXPECT_EQ(CommandLineVerb::Parse({L"--install-service"}).verb, Verb::INSTALL_SERVICE);
     EXPECT_EQ(CommandLineVerb::Parse({L"--uninstall-service"}).verb, Verb::UNINSTALL_SERVICE);
+    EXPECT_EQ(CommandLineVerb::Parse({L"--stop-service"}).verb, Verb::STOP_SERVICE);
     EXPECT_TRUE(CommandLineVerb::Parse({L"--install-service"}).refusal.empty());
     EXPECT_STREQ(CommandLineVerb::Word(Verb::UNINSTALL_SERVICE), L"--uninstall-service");
 }
