@@ -408,6 +408,10 @@ Reading the figures:
   exchange's bytes keep coming within 5 ms, nothing else is logged in between and it is under 100 bytes.
 - RFC 2217 port: the same round trips through the com-port port, whose client takes over the line
   (messages without 0xFF, so the two ports carry the same bytes).
+- "as a service" (--service): the same build installed with --install-service and run by Wine's
+  service manager from the machine's settings, logging into its data folder; its idle CPU is the
+  service's while a client is connected and nothing moves. No window-thread count: the engine's
+  host window there is message-only, on a thread of its own.
 """
 
 
