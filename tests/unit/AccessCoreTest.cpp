@@ -148,11 +148,8 @@ TEST(ConnectionTraceFormat, OneLinePerEventWithLocalTimeAndMilliseconds)
               "2026-12-07 10:15:02.123 data 192.168.1.20:50123 accepted\r\n");
     EXPECT_EQ(ConnectionTraceFormat::Line({2027, 1, 2, 3, 4, 5, 6}, "error disk\r\nfull"),
               "2027-01-02 03:04:05.006 error disk  full\r\n");
-    EXPECT_EQ(ConnectionTraceFormat::TakenOver(C::DATA, Ip("192.168.1.20"), 50123, Ip("192.168.1.21"), 50200),
-              "data 192.168.1.20:50123 taken over by 192.168.1.21:50200");
     EXPECT_EQ(ConnectionTraceFormat::RefusedLineInUse(C::CONFIG, Ip("10.0.0.1"), 1), "config 10.0.0.1:1 refused (line in use)");
     EXPECT_EQ(ConnectionTraceFormat::SpeedRefused(Ip("10.0.0.1"), 2, 12345), "config 10.0.0.1:2 speed 12345 refused");
-    EXPECT_EQ(ConnectionTraceFormat::Listen("", 5000, 5002, 0), "listen 0.0.0.0 data 5000 config 5002");
     EXPECT_EQ(ConnectionTraceFormat::Listen("127.0.0.1", 5000, 0, 5003),
               "listen 127.0.0.1 data 5000 config off rfc2217 5003");
 }

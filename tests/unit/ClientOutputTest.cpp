@@ -1,4 +1,4 @@
-// The exchange's output towards the data client against a fake socket: order, back-pressure, escaping, clients, suspension.
+// The exchange's output towards the data client against a fake socket: order, back-pressure, escaping, clients, suspension, answers.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -172,4 +172,42 @@ TEST_F(ClientOutputTest, APurgeDropsTheLinesWaitingBytesAndKeepsTheProtocolsAndA
     socket.blocked = false;
     output.SendWaiting();
     EXPECT_EQ(socket.received, "ab\xff\xff<reply>gnew");
+}
+
+TEST(ClientOutputAnswers, AnswersJoinInWholePiecesBesideTheReadReserveAndGoWithAGoneClient)
+{
+    FakeSocket socket;
+    // 64 bytes, 16 of them promised to a read the line has posted.
+    ClientOutput output(64, [&](std::uintptr_t c, const std::uint8_t* b, std::size_t n) { return socket.Send(c, b, n); }, 16);
+    const auto read = [&](const std::string& bytes) {
+        output.Relay(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    };
+    output.SetClient(7, true);
+    socket.blocked = true;
+    read(std::string(20, 'x'));
+    const std::string first(20, 'a'), second(20, 'b');
+    output.AddProtocol(first);
+    output.AddProtocol(second);  // would eat into the read's room: waits whole, not cut
+    output.SendWaiting();
+    EXPECT_EQ(output.ProtocolWaiting(), 20u);
+    EXPECT_EQ(output.Room(), 24u);
+    read(std::string(8, '\xff'));  // the posted read, every byte doubled, still fits whole
+    EXPECT_EQ(output.Room(), 8u);
+
+    socket.blocked = false;
+    output.SendWaiting();
+    EXPECT_EQ(socket.received, std::string(20, 'x') + first + std::string(16, '\xff') + second);
+    EXPECT_EQ(output.ProtocolWaiting(), 0u);
+
+    // A client that has gone takes its waiting answers with it, so that none holds the next.
+    socket.blocked = true;
+    read(std::string(40, 'y'));
+    output.AddProtocol(first);
+    output.AddProtocol(second);
+    output.SendWaiting();
+    EXPECT_EQ(output.ProtocolWaiting(), 40u);
+    socket.gone = true;
+    output.SendWaiting();
+    EXPECT_EQ(output.ProtocolWaiting(), 0u);
+    EXPECT_FALSE(output.HasWork());
 }

@@ -47,10 +47,11 @@ TEST(Rfc2217Session, NegotiatesLikeAClientExpectsAndRefusesOtherOptionsOnce)
     EXPECT_EQ(out.line, "a\rb");
 }
 
-TEST(Rfc2217Session, EverySplitGivesTheSameResultAsOneReceive)
+TEST(Rfc2217Session, TheCornersOfOneReceive)
 {
     // Settings before any negotiation (as a client that does not wait), doubled 0xFF in data and in
     // a value, a CR NUL before BINARY, a two-byte command, and a subnegotiation with a lost end.
+    // (That any split gives the same result is the fuzz target's property.)
     const std::string input = Sb(1, B({0, 0, 255, 255, 255, 255})) + B({'x', 255, 255, 'y', '\r', 0, 255, 241}) +
                               B({255, 251, 0, '\r', 0, 255, 250, 44, 2, 255, 253, 44}) + Sb(10, B({255, 255})) + "z";
     S reference("sig");
@@ -59,20 +60,6 @@ TEST(Rfc2217Session, EverySplitGivesTheSameResultAsOneReceive)
     ASSERT_EQ(whole.commands.size(), 1u);
     EXPECT_EQ(whole.commands[0].value, 0xFFFFu);
     EXPECT_EQ(whole.client, B({255, 253, 0, 255, 251, 44}) + Sb(110, B({255, 255})));
-    for (std::size_t step = 1; step <= 3; ++step) {
-        for (std::size_t cut = 0; cut <= input.size(); ++cut) {
-            S session("sig");
-            S::Output out;
-            const auto* bytes = reinterpret_cast<const std::uint8_t*>(input.data());
-            for (std::size_t at = 0; at < cut; at += step)
-                session.Feed(bytes + at, std::min(step, cut - at), out);
-            session.Feed(bytes + cut, input.size() - cut, out);
-            ASSERT_EQ(out.line, whole.line) << "cut " << cut << " step " << step;
-            ASSERT_EQ(out.client, whole.client) << "cut " << cut << " step " << step;
-            ASSERT_EQ(out.commands.size(), 1u);
-            EXPECT_EQ(out.commands[0].value, 0xFFFFu);
-        }
-    }
 }
 
 TEST(Rfc2217Session, CommandsComeInOrderWithTheirPlaceInTheDataAndRepliesCarryTheValueInForce)

@@ -11,16 +11,6 @@ using Verb = CommandLineVerb::Verb;
 using Failure = ServiceEventLog::Failure;
 using Type = ServiceEventLog::Type;
 
-TEST(CommandLineVerb, NoArgumentIsThePanelAndEachVerbIsExact)
-{
-    EXPECT_EQ(CommandLineVerb::Parse({}).verb, Verb::PANEL);
-    EXPECT_EQ(CommandLineVerb::Parse({L"--service"}).verb, Verb::SERVICE);
-    EXPECT_EQ(CommandLineVerb::Parse({L"--install-service"}).verb, Verb::INSTALL_SERVICE);
-    EXPECT_EQ(CommandLineVerb::Parse({L"--uninstall-service"}).verb, Verb::UNINSTALL_SERVICE);
-    EXPECT_TRUE(CommandLineVerb::Parse({L"--install-service"}).refusal.empty());
-    EXPECT_STREQ(CommandLineVerb::Word(Verb::UNINSTALL_SERVICE), L"--uninstall-service");
-}
-
 TEST(CommandLineVerb, UnknownWordsAndExtraArgumentsAreRefusedNamingTheWord)
 {
     for (const std::vector<std::wstring>& line : std::vector<std::vector<std::wstring>>{
