@@ -81,8 +81,8 @@ TEST(ModelPreset, EveryModelHasItsSpeedAndStopBits)
         EXPECT_STREQ(SerialEncodings::ParityText(preset->parityIndex), "None ");
         EXPECT_NE(ModelPreset::ModelName(row.position), nullptr);
     }
-    EXPECT_FALSE(ModelPreset::ForModel(-1));
-    EXPECT_FALSE(ModelPreset::ForModel(11));
+    for (const int outside : {-1, 11})
+        EXPECT_FALSE(ModelPreset::ForModel(outside) || ModelPreset::ModelName(outside)) << outside;
 }
 
 TEST(BridgeSettings, WhatThePanelCannotShowKeepsThePortsOwnSettingAndNoPortIsNoLine)

@@ -1,4 +1,4 @@
-// The exchange's output towards the data client against a fake socket: order, back-pressure, escaping, clients, suspension, answers.
+// The exchange's output towards the data client against a fake socket: order, back-pressure, escaping, clients, purges, answers.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -100,18 +100,6 @@ TEST_F(ClientOutputTest, ANewClientDropsWhatTheOldOneHadNotTaken)
     output.SetClient(ClientOutput::NO_CLIENT, false);
     Read("nobody's");
     EXPECT_EQ(socket.received, "new") << "read with no client: dropped";
-}
-
-TEST_F(ClientOutputTest, SuspensionHoldsTheBytesUntilResumed)
-{
-    output.SetClient(7, false);
-    output.Suspend(true);
-    Read("held");
-    EXPECT_EQ(socket.received, "");
-    output.Suspend(false);
-    EXPECT_TRUE(output.HasWork());
-    output.SendWaiting();
-    EXPECT_EQ(socket.received, "held");
 }
 
 TEST_F(ClientOutputTest, AGoneClientsOutputIsDroppedAndRoomIsKept)
