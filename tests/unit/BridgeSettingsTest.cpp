@@ -25,7 +25,6 @@ TEST(ComPortList, NamesOnlyWindowsPortNumbers)
     EXPECT_EQ(ComPortList::ParseName("COM255"), 255);
     for (const char* name : {"COM0", "COM256", "COM05", "COM", "COM5x", "LPT1", "COM1234", "", "\\\\.\\COM5"})
         EXPECT_EQ(ComPortList::ParseName(name), 0) << name;
-    EXPECT_EQ(ComPortList::DevicePath(14), "\\\\.\\COM14");
 }
 
 TEST(ComPortList, EntriesInNumberOrderWithoutTheRadioPortsAndTheChosenOneEvenWhenAbsent)

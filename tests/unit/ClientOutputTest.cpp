@@ -7,12 +7,10 @@
 #include "bridge/core/ClientOutput.h"
 
 namespace {
-// A socket that takes at most `window` bytes a call, `budget` bytes in all, and then, once
-// `blocked`, nothing.
+// A socket that takes at most `budget` bytes in all, and then, once `blocked`, nothing.
 struct FakeSocket {
     std::string received;
     std::vector<std::uintptr_t> clients;  // which client each send went to
-    std::size_t window = 1 << 20;
     std::size_t budget = ~std::size_t{0};
     bool blocked = false;
     bool gone = false;
@@ -23,7 +21,7 @@ struct FakeSocket {
             return ClientOutput::GONE;
         if (blocked || budget == 0)
             return ClientOutput::WOULD_BLOCK;
-        const std::size_t taken = std::min({length, window, budget});
+        const std::size_t taken = std::min(length, budget);
         budget -= taken;
         received.append(reinterpret_cast<const char*>(bytes), taken);
         clients.push_back(client);
@@ -38,30 +36,6 @@ protected:
 
     void Read(const std::string& bytes) { output.Relay(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()); }
 };
-}
-
-TEST_F(ClientOutputTest, PartialSendsKeepTheRestInOrder)
-{
-    output.SetClient(7, false);
-    socket.window = 3;
-    Read("abcdefgh");
-    EXPECT_EQ(socket.received, "abcdefgh");
-    EXPECT_EQ(socket.clients, (std::vector<std::uintptr_t>{7, 7, 7}));
-    EXPECT_FALSE(output.HasWork());
-}
-
-TEST_F(ClientOutputTest, WouldBlockStopsUntilTheClientTakesMore)
-{
-    output.SetClient(7, false);
-    socket.blocked = true;
-    Read("abc");
-    EXPECT_TRUE(output.Blocked());
-    Read("def");  // waits behind the first, no send tried meanwhile
-    EXPECT_EQ(socket.received, "");
-    socket.blocked = false;
-    output.SendWaiting();
-    EXPECT_FALSE(output.Blocked());
-    EXPECT_EQ(socket.received, "abcdef");
 }
 
 TEST_F(ClientOutputTest, AComPortClientGetsEveryFFDoubledAndProtocolBytesBetweenReads)

@@ -1,23 +1,8 @@
-// The news window's line text, which six of a long list it shows, and the link label's texts.
+// Which six of a long list the news window shows, and the link label's texts.
 #include <gtest/gtest.h>
 
-#include "news/CNewsItem.h"
 #include "news/LinkText.h"
 #include "news/NewsList.h"
-#include "tests/LocalNoon.h"
-
-namespace {
-// Every character 7 pixels wide.
-int Width(const std::string&, std::size_t length) { return 7 * static_cast<int>(length); }
-}
-
-TEST(FormatLine, ShowsTheLocalDateAColonAndTheText)
-{
-    CNewsItem item(12, LocalNoon(2005, 11, 28), "Nowa wersja");
-    EXPECT_EQ(item.FormatLine(Width, 1000), "2005.11.28: Nowa wersja");
-    CNewsItem empty(1, LocalNoon(2006, 1, 5), "");
-    EXPECT_EQ(empty.FormatLine(Width, 1000), "2006.01.05: ");
-}
 
 TEST(NewsList, ALongListShowsItsSixHighestNumbersLowestFirst)
 {

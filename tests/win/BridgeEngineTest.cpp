@@ -78,12 +78,6 @@ protected:
         return content.str();
     }
 
-    std::string StopAndReadLog()
-    {
-        engine.Stop();
-        return ReadLog();
-    }
-
     std::string Tcp(int port) const { return "\nTCP(" + std::to_string(port) + "):"; }
 
     FakeView view;
@@ -121,7 +115,8 @@ TEST_F(BridgeEngineTest, APartialRecordDiesWithItsClientAndStopDropsWhatTheLineN
     ASSERT_TRUE(PumpUntil([&] { return !view.rates.empty(); }));
     EXPECT_EQ(view.rates, std::vector<std::uint32_t>{9600}) << "the new client's record is read from its own first byte";
 
-    const std::string log = StopAndReadLog();
+    engine.Stop();
+    const std::string log = ReadLog();
     EXPECT_NE(log.find(Tcp(options.configPort) + " INCOMPLETE CFG [5] dropped" + Tcp(options.configPort) + SpeedRecord(9600)),
               std::string::npos)
         << log;

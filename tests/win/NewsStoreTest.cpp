@@ -19,7 +19,6 @@ TEST_F(NewsStoreTest, FirstLoadWritesFourDefaultsAndMarksTheFirstRun)
     EXPECT_EQ(GetRaw("Adres IP serwera", &host), static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(host, std::string(CNewsManager::DefaultHost()) + '\0');
     EXPECT_EQ(GetInt("Port serwera"), 7000);
-    EXPECT_EQ(GetInt("Niepokazuj wiadomości"), 0);
     ASSERT_EQ(GetRaw("Data ostatniej prezentacji", &date), static_cast<DWORD>(REG_QWORD));
     std::int64_t stored = 0;
     memcpy(&stored, date.data(), 8);
