@@ -27,14 +27,15 @@ bash scripts/release.sh --verify
 echo "== Windows tests under wine64"
 export LC_ALL=pl_PL.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=$(mktemp -d /tmp/vextor-wintests.XXXXXX)
-# One private X display for every test that opens a window.
-for n in $(seq 90 130); do [ -e /tmp/.X$n-lock ] || { display=:$n; break; }; done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# One private X display for every test that opens a window. Xvfb picks a free one itself and
+# writes its number once it serves: a lock file here does not see a display of another root.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WINEPREFIX.display" >/dev/null 2>&1 &
 xvfb=$!
 news_server="" exchange=""
-trap 'kill $news_server $exchange 2>/dev/null || true; /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
-export DISPLAY=$display
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+trap 'kill $news_server $exchange 2>/dev/null || true; /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true; rm -rf "$WINEPREFIX" "$WINEPREFIX.display"' EXIT
+for _ in $(seq 300); do grep -q '^[0-9]' "$WINEPREFIX.display" 2>/dev/null && break; sleep 0.1; done
+grep -q '^[0-9]' "$WINEPREFIX.display" || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=:$(head -n1 "$WINEPREFIX.display")
 # The prefix and its services first, kept up meanwhile: Wine's services rewrite the COM links
 # when they start afresh. Then COM2 leads to a simulated exchange that echoes every byte, and
 # COM1 to a device that opens but is no serial line.

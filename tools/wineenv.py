@@ -1,6 +1,7 @@
 """The Wine side of the end-to-end tests: display, throwaway prefix, UI driver, started programs."""
 import glob
 import os
+import select
 import shutil
 import socket
 import subprocess
@@ -61,14 +62,18 @@ class WineSession:
                        stderr=subprocess.DEVNULL, check=True, timeout=180)
 
     def _start_xvfb(self):
-        for number in range(90, 130):
-            if not os.path.exists(f"/tmp/.X{number}-lock"):
-                self.xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                self.env["DISPLAY"] = f":{number}"
-                wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}"), 10, "Xvfb")
-                return
-        raise RuntimeError("no free X display")
+        # Xvfb picks a free display itself and writes its number once it serves: a lock file in
+        # this /tmp does not see a display taken by a server in another root or container.
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                     pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read, "rb") as pipe:
+            ready, _, _ = select.select([pipe], [], [], 30)
+            number = pipe.readline().strip() if ready else b""
+        if not number.isdigit():
+            raise RuntimeError("Xvfb did not start")
+        self.env["DISPLAY"] = ":" + number.decode()
 
     def start(self, exe, cwd, extra_env=None):
         env = dict(self.env)

@@ -2,15 +2,10 @@
 ptys, listed in the machine's serial-port map as a driver lists its ports."""
 import os
 import threading
-import time
 
-import pytest
-
-from conftest import free_port, store_settings
+from conftest import LISTEN, connect, free_port, listen, listening, receive_exactly, stop, store_settings, windows_path
 from exchange_sim import SimulatedExchange
 from test_access import trace_lines
-from test_faults import listen_without_the_port
-from test_relay import connect, listen, receive_exactly, stop
 from wineenv import wait_for
 
 OK, COM1, COM2, COM_OTHER, STATUS = 1, 1000, 1001, 1051, 1038
@@ -18,9 +13,6 @@ SERIAL_MAP = "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM"
 WM_DEVICECHANGE, DBT_DEVNODES_CHANGED = 0x0219, 0x0007
 CB_SHOWDROPDOWN = 0x014F
 REG_SZ = 1
-
-
-pytestmark = pytest.mark.usefixtures("empty_registry")
 
 
 def plug_in(driver, wine, number, mode="at"):
@@ -38,19 +30,18 @@ def unlist_port(driver, number):
     driver.delete_value(SERIAL_MAP, f"\\Device\\TestSerial{number}")
 
 
+def listen_without_the_port(driver, bridge, port_name):
+    """Listen with a COM port that cannot be opened: its two boxes come, and each is answered."""
+    wait_for(lambda: driver.enabled(bridge.hwnd, LISTEN), what="Listen lock to expire")
+    driver.post_click(bridge.hwnd, LISTEN)
+    for text in ("Handle Error COM1", f"Błąd ustawień {port_name}"):
+        box = driver.message_box(20000)
+        assert box and box[2] == text, box
+        driver.click(box[0], OK)
+
+
 def items(driver, hwnd, control):
     return [driver.item_text(hwnd, control, i) for i in range(int(driver.ok("count", hwnd, control)[0]))]
-
-
-def trace_setting(tmp_path):
-    return "Z:" + str(tmp_path / "trace.txt").replace("/", "\\")
-
-
-def waited(condition, what, timeout=10):
-    """Waits for the condition and says how long it took."""
-    start = time.monotonic()
-    wait_for(condition, timeout, what)
-    return time.monotonic() - start
 
 
 def test_a_port_from_the_list_is_chosen_stored_and_relays(start_bridge, driver, wine):
@@ -79,20 +70,15 @@ def test_a_port_from_the_list_is_chosen_stored_and_relays(start_bridge, driver, 
 
         # Gone from the map: the list, read afresh as it opens, still shows the choice, marked absent.
         unlist_port(driver, 5)
-        combo_send(driver, bridge.hwnd, CB_SHOWDROPDOWN, 1)
+        driver.ok("sendctl", bridge.hwnd, COM_OTHER, CB_SHOWDROPDOWN, 1, 0)
         wait_for(lambda: driver.text(bridge.hwnd, COM_OTHER) == "COM5 (nieobecny)", what="the absent mark")
-        combo_send(driver, bridge.hwnd, CB_SHOWDROPDOWN, 0)
+        driver.ok("sendctl", bridge.hwnd, COM_OTHER, CB_SHOWDROPDOWN, 0, 0)
         driver.click(bridge.hwnd, OK)
         bridge.wait_exit()
         assert driver.registry(bridge.key)["Numer portu"] == (4, (5).to_bytes(4, "little"))
     finally:
         unlist_port(driver, 5)
         exchange.close()
-
-
-def combo_send(driver, hwnd, message, wparam):
-    """A message to the panel's list of other ports itself."""
-    driver.ok("sendctl", hwnd, COM_OTHER, message, wparam, 0)
 
 
 class Lines:
@@ -125,11 +111,8 @@ class Lines:
 def test_a_port_that_goes_away_and_comes_back_under_traffic(start_bridge, driver, wine, tmp_path):
     exchange = plug_in(driver, wine, 5)
     try:
-        ports = {"data": free_port(), "config": free_port()}
-        store_settings(driver, comPort=5, baudRate=19200, listenPort=ports["data"], traceFileName=trace_setting(tmp_path))
-        bridge = start_bridge()
+        bridge, ports = listening(start_bridge, driver, comPort=5, traceFileName=windows_path(tmp_path / "trace.txt"))
         assert driver.text(bridge.hwnd, COM_OTHER) == "COM5"
-        listen(driver, bridge, ports["config"])
         trace = tmp_path / "trace.txt"
         client = connect(ports["data"])
         wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="client accepted")
@@ -143,12 +126,11 @@ def test_a_port_that_goes_away_and_comes_back_under_traffic(start_bridge, driver
         reader.start()
         lines = Lines(client)
         handles = []
-        took = {"gone": [], "back": []}
         for cycle in range(10):
             lines.sent_more_than(20)
             exchange.unplug()
             unlist_port(driver, 5)
-            took["gone"].append(waited(lambda: driver.text(bridge.hwnd, STATUS) == "COM5 odłączony", "status: port gone"))
+            wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "COM5 odłączony", what="status: port gone")
             wait_for(lambda: any(line.startswith("COM5 gone, system error ") for line in trace_lines(trace)[-3:]),
                      what="the loss traced")
             lines.sent_more_than(5)  # the client goes on: its bytes wait in TCP
@@ -157,7 +139,7 @@ def test_a_port_that_goes_away_and_comes_back_under_traffic(start_bridge, driver
             if cycle % 2:
                 # What Windows sends when a device comes: the port is tried at once, not at the next second.
                 driver.send(bridge.hwnd, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED)
-            took["back"].append(waited(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", "status: port back"))
+            wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="status: port back")
             wait_for(lambda: exchange.speed() == 9600, what="the port reopened at 9600")
             # The trace is written on a thread of its own: its line may come after the status.
             wait_for(lambda: trace_lines(trace)[-1:] == ["COM5 back at 9600 bit/s"], what="the return traced")
@@ -170,7 +152,6 @@ def test_a_port_that_goes_away_and_comes_back_under_traffic(start_bridge, driver
         client.sendall(b"ATZ\r")
         wait_for(lambda: answers[answered:].endswith(b"OK\r\n"), what="the last answer")
         assert handles[-1] - handles[0] < 10, f"handles after each cycle: {handles}"
-        print(f"\nseconds to show the loss: {took['gone']}\nseconds to reopen: {took['back']}")
         # "&Koniec" with the port gone ends the program as ever.
         exchange.unplug()
         wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "COM5 odłączony", what="status: port gone")
@@ -188,12 +169,18 @@ def test_a_stored_port_that_is_not_there_yet(start_bridge, driver, wine, tmp_pat
     if os.path.lexists(link):
         os.remove(link)
     data_port = free_port()
-    store_settings(driver, comPort=14, baudRate=2400, listenPort=data_port, traceFileName=trace_setting(tmp_path))
+    store_settings(driver, comPort=14, baudRate=2400, listenPort=data_port, traceFileName=windows_path(tmp_path / "trace.txt"))
     bridge = start_bridge()
     assert driver.text(bridge.hwnd, COM_OTHER) == "COM14 (nieobecny)"
     assert (driver.checked(bridge.hwnd, COM1), driver.checked(bridge.hwnd, COM2)) == (0, 0)
+    # The port is tried again every second, without a box; Stop works while a client's bytes wait for it.
     listen_without_the_port(driver, bridge, "COM14")
     wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "COM14 odłączony", what="the port shown missing")
+    with connect(data_port) as client:
+        client.sendall(b"AT\r" * 1000)
+        assert driver.message_box(1500) is None
+        stop(driver, bridge)
+    listen_without_the_port(driver, bridge, "COM14")
     exchange = None
     try:
         with connect(data_port) as client:

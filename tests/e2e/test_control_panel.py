@@ -1,7 +1,7 @@
 """The control panel driven as a user would: enabling rules, presets, field checks, Listen lock, tray."""
 import pytest
 
-from conftest import REG_DWORD, dword, free_port, store_settings
+from conftest import REG_DWORD, SETTINGS_KEY, dword, free_port, store_settings
 from wineenv import wait_for
 
 OK, LISTEN, STATUS = 1, 1006, 1038
@@ -11,9 +11,6 @@ SPEED, PARITY, STOP_BITS, MODEL, MANUAL = 1018, 1021, 1023, 1033, 1034
 WM_CLOSE, WM_SYSCOMMAND, WM_TRAY, WM_LBUTTONDOWN, WM_RBUTTONDOWN = 0x10, 0x112, 0x402, 0x201, 0x204
 SC_MINIMIZE, VK_RETURN, VK_ESCAPE = 0xF020, 0x0D, 0x1B
 TRAY_ICON = 131
-
-
-pytestmark = pytest.mark.usefixtures("empty_registry")
 
 
 def enabled_set(driver, hwnd, ids):
@@ -90,13 +87,14 @@ def test_invalid_listen_port_is_refused_with_focus_on_the_field(start_bridge, dr
     assert bridge.alive()
 
 
-def test_trailing_garbage_is_ignored_and_enter_ends_like_koniec(start_bridge, driver):
-    bridge = start_bridge()
+def test_trailing_garbage_is_ignored_and_enter_ends_like_koniec_saving_to_the_programs_own_key(start_bridge, driver):
+    bridge = start_bridge(name="centrala2")  # a renamed copy
     h = bridge.hwnd
     driver.set_text(h, LISTEN_PORT, "5003x")
     driver.key(h, CONFIG_PORT, VK_RETURN)
     bridge.wait_exit()
     assert driver.registry(bridge.key)["Portu IP nasłuchu"] == (REG_DWORD, dword(5003))
+    assert driver.registry(SETTINGS_KEY.format("vextor")) is None
 
 
 @pytest.mark.parametrize("hide", ["close", "minimise", "escape"])
@@ -104,12 +102,8 @@ def test_hiding_keeps_the_process_and_the_tray_icon_toggles(start_bridge, driver
     bridge = start_bridge()
     h = bridge.hwnd
     assert driver.tray_icon_exists(h, TRAY_ICON)
-    if hide == "close":
-        driver.post(h, WM_CLOSE)
-    elif hide == "minimise":
-        driver.post(h, WM_SYSCOMMAND, SC_MINIMIZE)
-    else:
-        driver.key(h, LISTEN_PORT, VK_ESCAPE)
+    {"close": lambda: driver.post(h, WM_CLOSE), "minimise": lambda: driver.post(h, WM_SYSCOMMAND, SC_MINIMIZE),
+     "escape": lambda: driver.key(h, LISTEN_PORT, VK_ESCAPE)}[hide]()
     wait_for(lambda: not driver.visible(h), what="panel hidden")
     # The panel adds its icon again after it has hidden itself.
     wait_for(lambda: driver.tray_icon_exists(h, TRAY_ICON), what="the tray icon")
@@ -127,12 +121,3 @@ def test_hiding_keeps_the_process_and_the_tray_icon_toggles(start_bridge, driver
     driver.click(h, OK)
     bridge.wait_exit()
 
-
-def test_about_box_from_the_system_menu(start_bridge, driver):
-    bridge = start_bridge()
-    driver.post(bridge.hwnd, WM_SYSCOMMAND, 16)
-    about = driver.find("O kavrel ...")
-    assert about
-    driver.click(about, OK)
-    wait_for(lambda: driver.find("O kavrel ...", 0) is None, what="About box closed")
-    assert driver.visible(bridge.hwnd)

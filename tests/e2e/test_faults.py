@@ -1,6 +1,7 @@
 """Faults a bridge meets in use: quick reconnects and takeover storms, a full disk under the log, a log
-receiver that refuses, resets or never reads, an exchange that hangs up, a COM port that is not there.
-In each the window answers, Stop and "&Koniec" work, and the relay goes on where the fault allows it."""
+receiver that refuses, resets or never reads, an exchange that hangs up (a COM port that is not there
+is in test_com_ports). In each the window answers, Stop and "&Koniec" work, and the relay goes on
+where the fault allows it."""
 import os
 import socket
 import subprocess
@@ -8,33 +9,10 @@ import threading
 
 import pytest
 
-from conftest import free_port, store_settings
-from test_relay import connect, listen, receive_exactly, stop
+from conftest import accepted, connect, free_port, listen, listening, receive_exactly, stop
 from wineenv import wait_for
 
-OK, LISTEN, SPEED, STATUS = 1, 1006, 1018, 1038
-
-
-pytestmark = pytest.mark.usefixtures("empty_registry")
-
-
-@pytest.fixture
-def at_exchange(exchange):
-    exchange.mode = "at"
-    return exchange
-
-
-def start_listening(start_bridge, driver, **settings):
-    ports = {"data": free_port(), "config": free_port()}
-    store_settings(driver, comPort=1, baudRate=19200, listenPort=ports["data"], **settings)
-    bridge = start_bridge()
-    listen(driver, bridge, ports["config"])
-    return bridge, ports
-
-
-def accepted(driver, bridge):
-    """The bridge has taken the client: the exchange's output reaches it from now on."""
-    wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="client accepted")
+OK, STATUS = 1, 1038
 
 
 def ask(port, request=b"AT\r", answer=b"OK\r\n"):
@@ -48,8 +26,9 @@ def end_with_koniec(driver, bridge):
     bridge.wait_exit(20)
 
 
-def test_quick_reconnects_and_takeover_storms_keep_every_client(start_bridge, driver, at_exchange):
-    bridge, ports = start_listening(start_bridge, driver)
+def test_quick_reconnects_and_takeover_storms_keep_every_client(start_bridge, driver, exchange):
+    exchange.mode = "at"
+    bridge, ports = listening(start_bridge, driver)
     # A port check or a dropped link: connect and close at once, then the real client.
     for _ in range(20):
         connect(ports["data"]).close()
@@ -66,7 +45,7 @@ def test_quick_reconnects_and_takeover_storms_keep_every_client(start_bridge, dr
     for rate in (9600, 2400) * 5:
         with connect(ports["config"]) as config:
             config.sendall(bytes([3, 0, 0, 0, 0]) + rate.to_bytes(4, "little"))
-        wait_for(lambda: at_exchange.speed() == rate, what=f"line at {rate}")
+        wait_for(lambda: exchange.speed() == rate, what=f"line at {rate}")
     ask(ports["data"])
     end_with_koniec(driver, bridge)
 
@@ -85,7 +64,7 @@ def small_disk(tmp_path):
 
 def test_a_full_disk_under_the_log_is_reported_once_and_the_relay_goes_on(start_bridge, driver, exchange,
                                                                           small_disk):
-    bridge, ports = start_listening(start_bridge, driver, logToFile=1, logFileName="maly\\ruch.txt")
+    bridge, ports = listening(start_bridge, driver, logToFile=1, logFileName="maly\\ruch.txt")
     with connect(ports["data"]) as client:
         accepted(driver, bridge)
         stream = os.urandom(256 * 1024)
@@ -110,7 +89,7 @@ def test_a_full_disk_under_the_log_is_reported_once_and_the_relay_goes_on(start_
 
 
 def test_an_exchange_that_hangs_up_in_the_middle_of_a_stream(start_bridge, driver, exchange):
-    bridge, ports = start_listening(start_bridge, driver)
+    bridge, ports = listening(start_bridge, driver)
     client = connect(ports["data"])
     accepted(driver, bridge)
     exchange.send_paced(os.urandom(11520 * 10), 11520)
@@ -126,9 +105,10 @@ def test_an_exchange_that_hangs_up_in_the_middle_of_a_stream(start_bridge, drive
     end_with_koniec(driver, bridge)
 
 
-def test_log_receivers_that_refuse_reset_or_never_read_hold_nothing(start_bridge, driver, at_exchange):
+def test_log_receivers_that_refuse_reset_or_never_read_hold_nothing(start_bridge, driver, exchange):
+    exchange.mode = "at"
     refused = free_port()
-    bridge, ports = start_listening(start_bridge, driver, logToTcp=1, logAddress="127.0.0.1", logPort=refused)
+    bridge, ports = listening(start_bridge, driver, logToTcp=1, logAddress="127.0.0.1", logPort=refused)
     ask(ports["data"])
     stop(driver, bridge)
 
@@ -137,13 +117,13 @@ def test_log_receivers_that_refuse_reset_or_never_read_hold_nothing(start_bridge
     driver.set_text(bridge.hwnd, 1005, str(silent.getsockname()[1]))
     listen(driver, bridge)
     link, _ = silent.accept()
-    at_exchange.mode = "sink"
-    at_exchange.take_received()
+    exchange.mode = "sink"
+    exchange.take_received()
     block = os.urandom(2 << 20)
     with connect(ports["data"]) as client:
         sender = threading.Thread(target=client.sendall, args=(block,))
         sender.start()
-        assert at_exchange.wait_received(len(block), timeout=120) == block
+        assert exchange.wait_received(len(block), timeout=120) == block
         sender.join(30)
     stop(driver, bridge)
     link.close()
@@ -156,40 +136,9 @@ def test_log_receivers_that_refuse_reset_or_never_read_hold_nothing(start_bridge
     link, _ = resetting.accept()
     link.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\1\0\0\0\0\0\0\0")
     link.close()
-    at_exchange.mode = "at"
+    exchange.mode = "at"
     for _ in range(3):
         ask(ports["data"])
     resetting.close()
     end_with_koniec(driver, bridge)
 
-
-def listen_without_the_port(driver, bridge, port_name):
-    """Listen with a COM port that cannot be opened: its two boxes come, and each is answered."""
-    driver.post_click(bridge.hwnd, LISTEN)
-    for text in ("Handle Error COM1", f"Błąd ustawień {port_name}"):
-        box = driver.message_box(20000)
-        assert box and box[2] == text, box
-        driver.click(box[0], OK)
-
-
-def test_a_com_port_that_cannot_be_opened(start_bridge, driver, wine):
-    # COM2 leads to a directory: the port cannot be opened at all.
-    link = os.path.join(wine.prefix, "dosdevices", "com2")
-    if os.path.lexists(link):
-        os.remove(link)
-    os.symlink("/", link)
-    try:
-        data_port = free_port()
-        store_settings(driver, comPort=2, listenPort=data_port)
-        bridge = start_bridge()
-        listen_without_the_port(driver, bridge, "COM2")
-        wait_for(lambda: driver.text(bridge.hwnd, LISTEN) == "&Stop", what="listening look")
-        # Tried again every second meanwhile, without a box.
-        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "COM2 odłączony", what="the port shown missing")
-        with connect(data_port) as client:
-            client.sendall(b"AT\r" * 1000)  # waits in TCP for a port that never comes
-            assert driver.message_box(1500) is None
-            stop(driver, bridge)
-        end_with_koniec(driver, bridge)
-    finally:
-        os.remove(link)

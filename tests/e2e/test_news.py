@@ -1,5 +1,6 @@
 """The news library through a host program: init and fetch, the news window, the flag, the
 configuration dialog and the save at unload, driven as a user would."""
+import contextlib
 import os
 import random
 import shutil
@@ -12,11 +13,10 @@ import time
 
 import pytest
 
-from conftest import REG_DWORD, REG_SZ, dword, free_port, sz
+from conftest import REG_DWORD, REG_SZ, ROOT, dword, free_port, sz
 from wineenv import BUILD, wait_for
 
 NEWS_KEY = "Software\\Morvek Sp. z o.o.\\MorvekNews\\Settings"
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 OK, CANCEL, PANEL, PORT_FIELD, ADDRESS_FIELD, DONT_SHOW = 1, 2, 2004, 1032, 2005, 2003
 LABELS = range(11240, 11246)
 VK_RETURN, VK_ESCAPE = 0x0D, 0x1B
@@ -31,19 +31,27 @@ def empty_news_registry(driver):
     driver.delete_key("Software\\Morvek Sp. z o.o.\\MorvekNews")
 
 
-@pytest.fixture(scope="module")
-def news_port():
+@contextlib.contextmanager
+def news_server(mode):
     port = free_port()
     server = subprocess.Popen([sys.executable, os.path.join(ROOT, "tools", "news_server.py"), "--port", str(port),
-                               "--modes", "serve"], stdout=subprocess.PIPE, text=True)
-    assert server.stdout.readline().startswith("serve")
-    yield port
-    server.terminate()
-    server.wait(10)
+                               "--modes", mode], stdout=subprocess.PIPE, text=True)
+    try:
+        assert server.stdout.readline().startswith(mode)
+        yield port
+    finally:
+        server.terminate()
+        server.wait(10)
 
 
-def point_at_server(driver, port):
-    driver.set_value(NEWS_KEY, "Adres IP serwera", REG_SZ, sz("127.0.0.1"))
+@pytest.fixture(scope="module")
+def news_port():
+    with news_server("serve") as port:
+        yield port
+
+
+def point_at_server(driver, port, host="127.0.0.1"):
+    driver.set_value(NEWS_KEY, "Adres IP serwera", REG_SZ, sz(host))
     driver.set_value(NEWS_KEY, "Port serwera", REG_DWORD, dword(port))
 
 
@@ -69,10 +77,13 @@ class Host:
         with open(self.out, encoding="cp1250") as f:
             return [line.strip() for line in f if line.strip()]
 
-    def answer(self, count, timeout=30):
-        """The count-th answer (1-based), once it is there."""
+    def upto(self, count, timeout=30):
+        """The first count answers, once they are there."""
         wait_for(lambda: len(self.answers()) >= count, timeout, f"answer {count} of the host")
-        return self.answers()[count - 1]
+        return self.answers()[:count]
+
+    def answer(self, count, timeout=30):
+        return self.upto(count, timeout)[-1]
 
     def stop(self):
         if self.proc.poll() is None:
@@ -109,15 +120,11 @@ def test_due_window_then_nothing_new_and_the_save_at_unload(driver, host, news_p
     assert [driver.control_visible(window, i) for i in LABELS] == [False, False, False, True, True, True]
     assert [driver.text(window, i) for i in (11243, 11244, 11245)] == SAMPLE[::-1]
     assert driver.click(window, OK)
-    assert h.answer(3) == "show:0 0"
-    assert h.answer(4) == "show:0 1"  # nothing above what was just shown
-    assert h.answer(5) == "get 0"
-    assert h.answer(6) == "close 0"
-    assert h.answer(7) == "unload ok"
+    # The second show has nothing above what the first has just shown.
+    assert h.upto(7)[2:] == ["show:0 0", "show:0 1", "get 0", "close 0", "unload ok"]
 
     stored = driver.registry(NEWS_KEY)
-    assert stored["Ilość wiadomości"] == (REG_DWORD, dword(3))
-    assert stored["Niepokazuj wiadomości"] == (REG_DWORD, dword(0))
+    assert [stored["Ilość wiadomości"], stored["Niepokazuj wiadomości"]] == [(REG_DWORD, dword(3)), (REG_DWORD, dword(0))]
     kind, data = stored["Data ostatniej prezentacji"]
     assert kind == REG_QWORD and struct.unpack("<q", data)[0] >= started
     third = driver.registry(NEWS_KEY + "\\2")
@@ -144,21 +151,15 @@ def test_first_run_shows_stored_messages_and_escape_answers_1(driver, host):
 def test_flag_suppresses_but_force_shows_and_enter_answers_0(driver, host, news_port):
     point_at_server(driver, news_port)
     h = host("load", "init", "set:1", "get", "show:0", "show:1", "set:5", "get", "unload")
-    assert h.answer(3) == "set:1 1"
-    assert h.answer(4) == "get 1"
-    assert h.answer(5) == "show:0 1"
+    assert h.upto(5)[2:] == ["set:1 1", "get 1", "show:0 1"]
     window = news_window(driver)
     driver.key(window, OK, VK_RETURN)
-    assert h.answer(6) == "show:1 0"
-    assert h.answer(7) == "set:5 5"
-    assert h.answer(8) == "get 5"
-    assert h.answer(9) == "unload ok"
+    assert h.upto(9)[5:] == ["show:1 0", "set:5 5", "get 5", "unload ok"]
     assert driver.registry(NEWS_KEY)["Niepokazuj wiadomości"] == (REG_DWORD, dword(5))
 
 
 def test_configuration_dialog(driver, host):
-    driver.set_value(NEWS_KEY, "Adres IP serwera", REG_SZ, sz("127.0.0.1"))
-    driver.set_value(NEWS_KEY, "Port serwera", REG_DWORD, dword(12345))
+    point_at_server(driver, 12345)
     h = host("load", "init", "config", "config", "config", "get", "unload")
     assert h.answer(2) == "init 0"
 
@@ -193,37 +194,22 @@ def test_configuration_dialog(driver, host):
 
     dialog = driver.find("Konfiguracja serwera", 20000)
     driver.click(dialog, CANCEL)
-    assert h.answer(5) == "config 1"
-    assert h.answer(6) == "get 1"
+    assert h.upto(6)[4:] == ["config 1", "get 1"]
 
 
 def test_calls_before_init_are_safe(driver, host):
     h = host("load", "show:0", "show:1", "config", "get", "set:1", "get", "close", "unload")
-    assert h.answer(2) == "show:0 1"
-    assert h.answer(3) == "show:1 1"
-    assert h.answer(4) == "config 1"
-    assert h.answer(5) == "get 0"
-    assert h.answer(6) == "set:1 1"
-    assert h.answer(7) == "get 1"
-    assert h.answer(8) == "close 0"
-    assert h.answer(9) == "unload ok"
+    assert h.upto(9)[1:] == ["show:0 1", "show:1 1", "config 1", "get 0", "set:1 1", "get 1", "close 0", "unload ok"]
     assert driver.registry(NEWS_KEY)["Niepokazuj wiadomości"] == (REG_DWORD, dword(1))
 
 
 def test_a_host_that_quits_during_a_fetch_gets_a_failed_fetch_at_once(driver, host):
-    port = free_port()
-    server = subprocess.Popen([sys.executable, os.path.join(ROOT, "tools", "news_server.py"), "--port", str(port),
-                               "--modes", "silent"], stdout=subprocess.PIPE, text=True)
-    try:
-        assert server.stdout.readline().startswith("silent")
+    with news_server("silent") as port:
         point_at_server(driver, port)
         # The silent server would hold a fetch for its two time-outs (20 s); a quitting host must not wait.
         h = host("--stay", "load", "quit", "init")
         assert h.answer(3, timeout=8).startswith("init ")
         h.proc.wait(15)  # the quit went back to the host, whose loop then ended
-    finally:
-        server.terminate()
-        server.wait(10)
 
 
 class HeldResolver:
@@ -234,11 +220,9 @@ class HeldResolver:
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         for _ in range(20):
             self.address = "127.53.%d.%d" % (random.randrange(1, 255), random.randrange(1, 255))
-            try:
+            with contextlib.suppress(OSError):
                 self.sock.bind((self.address, 53))
                 break
-            except OSError:
-                continue
         else:
             raise OSError("no loopback address with a free port 53")
         self.sock.settimeout(0.1)
@@ -299,8 +283,7 @@ def test_a_host_name_being_looked_up_keeps_the_host_window_answering(driver, hos
     try:
         resolv = tmp_path / "resolv.conf"
         resolv.write_text(f"nameserver {resolver.address}\noptions timeout:30 attempts:1\n")
-        driver.set_value(NEWS_KEY, "Adres IP serwera", REG_SZ, sz("wiadomosci.example.test"))
-        driver.set_value(NEWS_KEY, "Port serwera", REG_DWORD, dword(news_port))
+        point_at_server(driver, news_port, "wiadomosci.example.test")
         wrapper = ["unshare", "-m", "sh", "-c", 'mount --bind "$0" /etc/resolv.conf && exec "$@"', str(resolv)]
         h = host("load", "init", "unload", wrapper=wrapper)
         wait_for(lambda: resolver.queries, 30, "the library to ask for the server's address")
@@ -310,8 +293,7 @@ def test_a_host_name_being_looked_up_keeps_the_host_window_answering(driver, hos
         assert h.answers() == ["load ok"]
         resolver.released.set()
         # The answer is used: the server at that address is read and its messages stored.
-        assert h.answer(2) == "init 0"
-        assert h.answer(3) == "unload ok"
+        assert h.upto(3)[1:] == ["init 0", "unload ok"]
         assert driver.registry(NEWS_KEY)["Ilość wiadomości"] == (REG_DWORD, dword(3))
     finally:
         resolver.close()

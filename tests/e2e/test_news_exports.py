@@ -3,7 +3,8 @@ import os
 import re
 import subprocess
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from conftest import ROOT
+
 DLL = os.path.join(ROOT, "build", "i686", "MorvekNews.dll")
 EXPORTS = ["MorvekNewsInit", "MorvekNewsClose", "MorvekNewsShow", "MorvekNewsConfig",
            "MorvekNewsGetShowNewsFlag", "MorvekNewsSetShowNewsFlag"]

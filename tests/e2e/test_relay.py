@@ -7,28 +7,10 @@ import time
 
 import pytest
 
-from conftest import free_port, store_settings
+from conftest import accepted, connect, listen, listening, receive_exactly, stop, windows_path
 from wineenv import UiDriver, wait_for
 
-OK, LISTEN, STATUS, CONFIG_PORT, SPEED = 1, 1006, 1038, 1036, 1018
-
-
-pytestmark = pytest.mark.usefixtures("empty_registry")
-
-
-def connect(port, timeout=10.0):
-    return socket.create_connection(("127.0.0.1", port), timeout=timeout)
-
-
-def receive_exactly(sock, count, timeout=30.0):
-    sock.settimeout(timeout)
-    data = bytearray()
-    while len(data) < count:
-        chunk = sock.recv(65536)
-        if not chunk:
-            break
-        data += chunk
-    return bytes(data)
+OK, STATUS, SPEED = 1, 1038, 1018
 
 
 def slow_client(port):
@@ -37,19 +19,6 @@ def slow_client(port):
     client.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
     client.connect(("127.0.0.1", port))
     return client
-
-
-def accepted(driver, bridge):
-    """The bridge has taken the client: the exchange's output reaches it from now on."""
-    wait_for(lambda: driver.text(bridge.hwnd, STATUS) not in ("", "(brak połączenia)"), what="client accepted")
-
-
-def read_to_end(sock, timeout=30.0):
-    sock.settimeout(timeout)
-    data = bytearray()
-    while chunk := sock.recv(65536):
-        data += chunk
-    return bytes(data)
 
 
 class Answering:
@@ -78,61 +47,18 @@ class Answering:
             assert self.asked > 0 and self.unanswered == 0, f"{self.unanswered} of {self.asked} questions unanswered"
 
 
-def listen(driver, bridge, config_port=None):
-    if config_port:
-        driver.set_text(bridge.hwnd, CONFIG_PORT, str(config_port))
-    wait_for(lambda: driver.enabled(bridge.hwnd, LISTEN), what="Listen lock to expire")
-    assert driver.click(bridge.hwnd, LISTEN)
-    wait_for(lambda: driver.text(bridge.hwnd, LISTEN) == "&Stop", what="listening")
-
-
-def stop(driver, bridge):
-    wait_for(lambda: driver.enabled(bridge.hwnd, LISTEN), what="Listen lock to expire")
-    assert driver.click(bridge.hwnd, LISTEN)
-    wait_for(lambda: driver.text(bridge.hwnd, LISTEN) == "&Nasłuchuj ...", what="idle look")
-
-
 @pytest.fixture
 def running(start_bridge, driver, exchange):
     """A listening bridge on COM1 with a data port and a configuration port of its own."""
-    ports = {"data": free_port(), "config": free_port()}
-    store_settings(driver, comPort=1, baudRate=19200, listenPort=ports["data"])
-    bridge = start_bridge()
-    listen(driver, bridge, ports["config"])
-    return bridge, ports
-
-
-def test_every_byte_value_and_a_megabyte_each_way(running, exchange):
-    bridge, ports = running
-    with connect(ports["data"]) as client:
-        everything = bytes(range(256))
-        client.sendall(everything)
-        assert exchange.wait_received(256) == everything
-        exchange.take_received()
-        exchange.send(everything)
-        assert receive_exactly(client, 256) == everything
-
-        block = os.urandom(1 << 20)
-        sender = threading.Thread(target=client.sendall, args=(block,))
-        sender.start()
-        assert exchange.wait_received(len(block), timeout=120) == block
-        sender.join(30)
-        exchange.take_received()
-
-        exchange.send(block)
-        assert receive_exactly(client, len(block), timeout=120) == block
+    return listening(start_bridge, driver)
 
 
 def test_a_client_behind_loses_nothing_and_one_that_stops_reading_is_let_go(start_bridge, driver, exchange, wine,
                                                                              tmp_path):
     """With no flow control on the line nothing holds the exchange back but the bridge's reading."""
-    data_port = free_port()
-    trace = tmp_path / "trace.txt"
-    store_settings(driver, comPort=1, baudRate=19200, listenPort=data_port, logToFile=1, logFileName="ruch.txt",
-                   traceFileName="Z:" + str(trace).replace("/", "\\"))
-    bridge = start_bridge()
-    listen(driver, bridge)
-    log = tmp_path / "ruch.txt"
+    trace, log = tmp_path / "trace.txt", tmp_path / "ruch.txt"
+    bridge, ports = listening(start_bridge, driver, logToFile=1, logFileName="ruch.txt", traceFileName=windows_path(trace))
+    data_port = ports["data"]
 
     # Behind by less than the bridge keeps for it: the line is read on, and the client loses nothing.
     behind = os.urandom(768 << 10)
@@ -150,7 +76,7 @@ def test_a_client_behind_loses_nothing_and_one_that_stops_reading_is_let_go(star
         accepted(driver, bridge)
         exchange.send(stream)
         exchange.wait_line_drained(300)
-        got = read_to_end(client, timeout=120)
+        got = receive_exactly(client, timeout=120)
     assert 0 < len(got) < len(stream)
     first_difference = next((i for i, (a, b) in enumerate(zip(got, stream)) if a != b), None)
     assert first_difference is None, f"received {len(got)} bytes, first difference at {first_difference}"
@@ -175,7 +101,7 @@ def test_output_a_client_leaves_behind_never_reaches_the_next(running, exchange,
     exchange.send(b"A" * 300_000)
     exchange.wait_line_drained(30)
     second = slow_client(ports["data"])
-    assert set(read_to_end(first)) <= {ord("A")}  # cut off: the newcomer has the line
+    assert set(receive_exactly(first)) <= {ord("A")}  # cut off: the newcomer has the line
     first.close()
     for_second = bytes(range(0x42, 0x100)) * 1000
     exchange.send(for_second)
@@ -194,17 +120,15 @@ def test_output_a_client_leaves_behind_never_reaches_the_next(running, exchange,
 
 def test_a_speed_record_waits_for_the_chunk_on_the_line_and_the_window_answers(start_bridge, driver, exchange, wine,
                                                                               tmp_path):
-    data_port, config_port = free_port(), free_port()
-    store_settings(driver, comPort=1, baudRate=110, listenPort=data_port, logToFile=1, logFileName="ruch.txt")
-    bridge = start_bridge()
-    listen(driver, bridge, config_port)
+    log = tmp_path / "ruch.txt"
+    bridge, ports = listening(start_bridge, driver, baudRate=110, logToFile=1, logFileName="ruch.txt")
+    data_port = ports["data"]
     wait_for(lambda: exchange.speed() == 110, what="line at 110")
     # The exchange reads nothing and the line is full, so the bridge's write of the client's first
     # chunk waits: at 110 bit/s a chunk takes over a minute.
     exchange.hold_reading()
     exchange.fill_line()
-    log = tmp_path / "ruch.txt"
-    with connect(data_port) as client, connect(config_port) as config, Answering(wine, bridge.hwnd):
+    with connect(data_port) as client, connect(ports["config"]) as config, Answering(wine, bridge.hwnd):
         client.sendall(b"x" * 1020)
         wait_for(lambda: b"TCP(%d):" % data_port in log.read_bytes(), what="the chunk on its way to the line")
         config.sendall(bytes([3, 0, 0, 0, 0, 0x60, 0x09, 0, 0]))  # 2400, after the chunk
@@ -233,16 +157,13 @@ def test_speed_record_changes_the_line_and_answers_nothing(running, exchange, dr
 
 
 def test_without_a_com_port_listen_and_stop_do_not_hang(start_bridge, driver):
-    data_port = free_port()
-    store_settings(driver, comPort=0, listenPort=data_port)
-    bridge = start_bridge()
-    listen(driver, bridge)
-    with connect(data_port):
-        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="client accepted")
+    bridge, ports = listening(start_bridge, driver, comPort=0)
+    with connect(ports["data"]):
+        accepted(driver, bridge)
     wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "(brak połączenia)", what="the close to be seen")
-    with connect(data_port) as client:
+    with connect(ports["data"]) as client:
         client.sendall(b"nobody carries this")
-        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == "127.0.0.1", what="the next client accepted")
+        accepted(driver, bridge)
         stop(driver, bridge)
     wait_for(lambda: driver.enabled(bridge.hwnd, SPEED), what="speed list free")
 

@@ -8,13 +8,12 @@ import zipfile
 
 import pytest
 
-from conftest import PANEL_TITLE
+from conftest import PANEL_TITLE, REG_SZ, ROOT, free_port, windows_path
 from exchange_sim import SimulatedExchange
-from test_service import (EVENT_SOURCE_KEY, MACHINE_KEY, REG_SZ, SERVICE_KEY, WINE_PORTS, answers_at, service_state,
+from test_service import (EVENT_SOURCE_KEY, MACHINE_KEY, SERVICE_KEY, WINE_PORTS, answers_at, service_state,
                           store_machine, wait_state)
-from wineenv import WINE, UiDriver, WineSession, free_port, hexed, hold_new_session, unhexed, wait_for
+from wineenv import WINE, UiDriver, WineSession, hexed, hold_new_session, unhexed, wait_for
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 VERSION = open(os.path.join(ROOT, "VERSION")).readline().strip()
 MAKER = "MORVEK Sp. z o.o."
 UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vextor"
@@ -23,21 +22,13 @@ SETTINGS_KEY = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
 OK = 1
 
 
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def file_version(driver, path):
-    items = driver.ok("fileversion", hexed(windows_path(path)))
-    return dict(unhexed(item).decode("cp1250").split("=", 1) for item in items)
-
-
 @pytest.mark.parametrize("build", ["x86_64", "i686"])
 @pytest.mark.parametrize("binary, description", [
     ("vextor.exe", "Serwer komunikacji z centralą poprzez ethernet"),
     ("MorvekNews.dll", "Wiadomości producenta dla programu konfiguracyjnego centrali")])
 def test_the_version_resource_reads_back_through_windows(driver, build, binary, description):
-    info = file_version(driver, os.path.join(ROOT, "build", build, binary))
+    items = driver.ok("fileversion", hexed(windows_path(os.path.join(ROOT, "build", build, binary))))
+    info = dict(unhexed(item).decode("cp1250").split("=", 1) for item in items)
     assert info["fixed"] == VERSION + ".0"
     assert info["FileVersion"] == info["ProductVersion"] == VERSION
     assert info["CompanyName"] == MAKER
@@ -58,7 +49,8 @@ def test_the_release_holds_a_setup_program_a_kit_and_their_checksums():
 
     listing = subprocess.run(["7z", "l", os.path.join(dist, setup)], capture_output=True, text=True, check=True).stdout
     assert "NSIS-3 Unicode" in listing
-    assert re.search(r"\svextor\.exe$", listing, re.M) and re.search(r"\suninstall\.exe$", listing, re.M)
+    # The program comes out under a name of its own first, then takes the old one's place.
+    assert re.search(r"\svextor-new\.exe$", listing, re.M) and re.search(r"\suninstall\.exe$", listing, re.M)
 
     with zipfile.ZipFile(os.path.join(dist, kit)) as archive:
         names = {name.split("/", 1)[1] for name in archive.namelist()}
@@ -86,12 +78,8 @@ def setup_program(tmp_path_factory):
     return out
 
 
-def reg_query(session, key, name):
-    """A value's data as `reg query` prints it, or None when the key or value is missing."""
-    answer = subprocess.run([WINE, "reg", "query", key, "/v", name], env=session.env, capture_output=True,
-                            text=True, encoding="cp1250", errors="replace")
-    match = re.search(r"^\s*%s\s+REG_\w+\s+(.*?)\s*$" % re.escape(name), answer.stdout, re.M)
-    return match.group(1) if match else None
+def text(values, name):
+    return values[name][1].rstrip(b"\0").decode("cp1250")
 
 
 def run_windows_program(session, *command):
@@ -109,11 +97,10 @@ def test_silent_install_start_and_uninstall(windows, setup_program):
     run_windows_program(session, setup_program, "/S", "/AUTOSTART")
     assert sorted(os.listdir(folder)) == ["uninstall.exe", "vextor.exe"]
     assert os.path.exists(shortcut)
-    assert reg_query(session, UNINSTALL_KEY, "DisplayName") == "Vextor"
-    assert reg_query(session, UNINSTALL_KEY, "DisplayVersion") == VERSION
-    assert reg_query(session, UNINSTALL_KEY, "Publisher") == MAKER
-    assert reg_query(session, UNINSTALL_KEY, "UninstallString") == f'"{installed}\\uninstall.exe"'
-    assert driver.registry(RUN_KEY)["Vextor"][1].rstrip(b"\0").decode() == f'"{installed}\\vextor.exe"'
+    entry = driver.registry(UNINSTALL_KEY)
+    assert [text(entry, name) for name in ("DisplayName", "DisplayVersion", "Publisher", "UninstallString")] == \
+        ["Vextor", VERSION, MAKER, f'"{installed}\\uninstall.exe"']
+    assert text(driver.registry(RUN_KEY), "Vextor") == f'"{installed}\\vextor.exe"'
 
     # The program runs from where it was put; "&Koniec" ends it and saves its settings.
     bridge = session.start(os.path.join(folder, "vextor.exe"), os.path.join(drive_c, "users", "Public"))
@@ -134,7 +121,7 @@ def test_silent_install_start_and_uninstall(windows, setup_program):
     wait_for(lambda: not os.path.exists(folder), 60, "the program folder to go")
     wait_for(lambda: not os.path.exists(os.path.join(drive_c, "Program Files", "MORVEK")), 30, "the maker's folder to go")
     wait_for(lambda: not os.path.exists(shortcut), 30, "the shortcut to go")
-    wait_for(lambda: reg_query(session, UNINSTALL_KEY, "DisplayName") is None, 30, "the installed-programs entry to go")
+    wait_for(lambda: driver.registry(UNINSTALL_KEY) is None, 30, "the installed-programs entry to go")
     wait_for(lambda: "Vextor" not in (driver.registry(RUN_KEY) or {}), 30, "the start with Windows to go")
     assert driver.registry(SETTINGS_KEY), "a plain uninstall keeps the settings"
 

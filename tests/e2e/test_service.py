@@ -1,20 +1,18 @@
 """The bridge as a Windows service: its verbs, what --install-service sets up and --uninstall-service removes."""
 import os
 import shutil
-import socket
 import subprocess
-import time
 
 import pytest
 
-from wineenv import BUILD, WINE, UiDriver, WineSession, free_port, hexed, hold_new_session, unhexed, wait_for
+from conftest import REG_DWORD, REG_SZ, connect, dword, free_port, refused, store_settings, windows_path
+from wineenv import BUILD, WINE, UiDriver, WineSession, hexed, hold_new_session, unhexed, wait_for
 
 SERVICE_KEY = "HKLM\\System\\CurrentControlSet\\Services\\Vextor"
 EVENT_SOURCE_KEY = "HKLM\\System\\CurrentControlSet\\Services\\EventLog\\Application\\Vextor"
 # The release is 32-bit: its HKLM\SOFTWARE is this, seen from the 64-bit driver.
 MACHINE_KEY = "HKLM\\Software\\Wow6432Node\\MORVEK Sp. z o.o.\\vextor\\Settings"
 MACHINE_KEY_64 = "HKLM\\Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
-REG_SZ, REG_DWORD = 1, 4
 MSG_LISTENER_FAILED = 102
 # Wine's mount manager links com1 afresh at every start of a session, unless this key names its device.
 WINE_PORTS = "HKLM\\Software\\Wine\\Ports"
@@ -37,7 +35,7 @@ class Program:
         self.folder = folder
         self.exe = os.path.join(folder, "vextor.exe")
         shutil.copy(os.path.join(BUILD, "vextor.exe"), self.exe)
-        self.windows_path = "Z:" + self.exe.replace("/", "\\")
+        self.windows_path = windows_path(self.exe)
 
     def run(self, *args):
         out, err = os.path.join(self.folder, "out.txt"), os.path.join(self.folder, "err.txt")
@@ -47,38 +45,23 @@ class Program:
         with open(out, "rb") as o, open(err, "rb") as e:
             return code, o.read().decode("utf-8"), e.read().decode("utf-8")
 
-    def service_state(self):
-        """The STATE line's word from `sc query`, or None when the service manager knows no Vextor."""
-        answer = subprocess.run([WINE, "sc", "query", "Vextor"], env=self.wine.env, capture_output=True, timeout=60)
-        if answer.returncode != 0:
-            return None
-        for line in answer.stdout.decode("cp1250", "replace").splitlines():
-            if "STATE" in line:
-                return line.split()[-1]
-        return "?"
-
 
 @pytest.fixture(scope="module")
-def system(tmp_path_factory):
+def wine():
     """A Windows of its own, restarted once after its creation and then held with `wineserver -p`: the
     session that creates a prefix can be left with two service managers answering in turn, and
     service processes do not keep the Wine server alive."""
     session = WineSession()
     hold_new_session(session)
-    ui = UiDriver(session)
-    yield session, ui
-    ui.close()
+    yield session
     session.close()
 
 
 @pytest.fixture(scope="module")
-def wine(system):
-    return system[0]
-
-
-@pytest.fixture(scope="module")
-def driver(system):
-    return system[1]
+def driver(wine):
+    ui = UiDriver(wine)
+    yield ui
+    ui.close()
 
 
 @pytest.fixture(scope="module")
@@ -87,19 +70,19 @@ def program(wine, driver, tmp_path_factory):
     yield vextor
     # Whatever a failed test left: no service, no event source, no machine settings, no data folder.
     vextor.run("--uninstall-service")
-    if vextor.service_state() is not None:
+    if service_state(driver) is not None:
         subprocess.run([WINE, "sc", "delete", "Vextor"], env=wine.env, capture_output=True, timeout=60)
     driver.delete_key("HKLM\\Software\\Wow6432Node\\MORVEK Sp. z o.o.")
     driver.delete_key(EVENT_SOURCE_KEY)
     shutil.rmtree(os.path.join(wine.prefix, "drive_c", "ProgramData", "MORVEK"), ignore_errors=True)
 
 
-def test_unknown_verbs_and_extra_arguments_are_refused_on_the_console(program):
+def test_unknown_verbs_and_extra_arguments_are_refused_on_the_console(driver, program):
     code, _, err = program.run("--bogus")
     assert code == 2 and '"--bogus"' in err
     code, _, err = program.run("--install-service", "now")
     assert code == 2 and '"now"' in err
-    assert program.service_state() is None, "a refused line installed the service"
+    assert service_state(driver) is None, "a refused line installed the service"
     # Started by hand, the service's own verb ends at once with a reason.
     code, _, err = program.run("--service")
     assert code != 0 and err
@@ -146,26 +129,18 @@ def restart_service(wine, driver):
 
 
 def store_machine(driver, **values):
-    for name, value in values.items():
-        if isinstance(value, int):
-            driver.set_value(MACHINE_KEY, name, REG_DWORD, value.to_bytes(4, "little"))
-        else:
-            driver.set_value(MACHINE_KEY, name, REG_SZ, value.encode("cp1250") + b"\0")
+    store_settings(driver, key=MACHINE_KEY, **values)
 
 
 def answers_at(port, timeout=60.0):
     """AT through the data port comes back OK from the exchange; waits for the listener, which
     may still be opening."""
-    deadline = time.monotonic() + timeout
-    while True:
+    def connected():
         try:
-            client = socket.create_connection(("127.0.0.1", port), timeout=10)
-            break
+            return connect(port)
         except OSError:
-            if time.monotonic() > deadline:
-                raise AssertionError(f"nothing listens on {port}")
-            time.sleep(0.1)
-    with client:
+            return None
+    with wait_for(connected, timeout, f"a listener on {port}") as client:
         client.settimeout(timeout)
         client.sendall(b"AT\r")
         reply = b""
@@ -173,14 +148,6 @@ def answers_at(port, timeout=60.0):
             chunk = client.recv(100)
             assert chunk, f"the connection closed after {reply!r}"
             reply += chunk
-
-
-def refused(port):
-    try:
-        socket.create_connection(("127.0.0.1", port), timeout=10).close()
-    except ConnectionRefusedError:
-        return True
-    return False
 
 
 def data_file(wine, name):
@@ -199,12 +166,10 @@ def test_install_sets_up_the_service_its_events_its_folder_and_the_machine_setti
     assert code == 0, err
 
     service = driver.registry(SERVICE_KEY)
-    assert service is not None
-    assert text(service["ImagePath"]) == f'"{program.windows_path}" --service'
-    assert service["Start"] == (REG_DWORD, (2).to_bytes(4, "little"))
-    assert text(service["ObjectName"]) == "NT AUTHORITY\\LocalService"
+    assert [text(service["ImagePath"]), service["Start"], text(service["ObjectName"])] == \
+        [f'"{program.windows_path}" --service', (REG_DWORD, dword(2)), "NT AUTHORITY\\LocalService"]
     assert text(service["Description"])
-    assert program.service_state() is not None
+    assert service_state(driver) is not None
 
     source = driver.registry(EVENT_SOURCE_KEY)
     assert source["EventMessageFile"][0] == REG_SZ and text(source["EventMessageFile"]) == program.windows_path
@@ -217,12 +182,12 @@ def test_install_sets_up_the_service_its_events_its_folder_and_the_machine_setti
 
     assert os.path.isdir(os.path.join(wine.prefix, "drive_c", "ProgramData", "MORVEK", "Vextor"))
     settings = driver.registry(MACHINE_KEY)
-    assert settings is not None and settings["Numer portu"] == (REG_DWORD, (1).to_bytes(4, "little"))
+    assert settings is not None and settings["Numer portu"] == (REG_DWORD, dword(1))
     assert driver.registry(MACHINE_KEY_64) is None, "the settings went to the 64-bit view"
 
 
 def test_a_second_install_keeps_everything_as_it_was(driver, program):
-    driver.set_value(MACHINE_KEY, "Portu IP nasłuchu", REG_DWORD, (5100).to_bytes(4, "little"))
+    store_machine(driver, **{"Portu IP nasłuchu": 5100})
     before = [driver.registry(key) for key in (SERVICE_KEY, EVENT_SOURCE_KEY, MACHINE_KEY)]
     code, _, err = program.run("--install-service")
     assert code == 0, err
@@ -236,7 +201,7 @@ def test_the_service_serves_the_exchange_with_the_machine_settings(wine, driver,
     restart_service(wine, driver)
     wait_for(lambda: line.speed() == 19200, 60, "the line at the machine's 19200")
     answers_at(ports["data"])
-    with socket.create_connection(("127.0.0.1", ports["config"]), timeout=10) as config:
+    with connect(ports["config"]) as config:
         config.sendall(SPEED_9600)
         wait_for(lambda: line.speed() == 9600, 60, "the line at 9600")
     # Relative names are in the data folder: the service's current directory is the system's.
@@ -296,9 +261,8 @@ def test_the_panel_leaves_the_line_to_the_service_running_or_stopped(wine, drive
 def test_uninstall_removes_the_service_and_its_events_and_keeps_the_settings(wine, driver, program):
     code, _, err = program.run("--uninstall-service")
     assert code == 0, err
-    assert program.service_state() is None
-    assert driver.registry(SERVICE_KEY) is None
-    assert driver.registry(EVENT_SOURCE_KEY) is None
+    assert service_state(driver) is None
+    assert [driver.registry(SERVICE_KEY), driver.registry(EVENT_SOURCE_KEY)] == [None, None]
     assert driver.registry(MACHINE_KEY) is not None
     assert os.path.isdir(os.path.join(wine.prefix, "drive_c", "ProgramData", "MORVEK", "Vextor"))
     # Again, with nothing to remove: a note, and success.

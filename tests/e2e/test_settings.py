@@ -1,15 +1,10 @@
-"""The bridge's settings in the registry: first run, values the panel cannot show, other program names."""
-import pytest
-
+"""The bridge's settings in the registry: first run, values the panel cannot show, no sockets."""
 from conftest import REG_DWORD, REG_SZ, dword, sz
 
 OK = 1
 SPEED, PARITY, STOP_BITS = 1018, 1021, 1023
 COM1, COM2 = 1000, 1001
 CONFIG_PORT = 1036
-
-
-pytestmark = pytest.mark.usefixtures("empty_registry")
 
 
 def test_first_run_writes_the_defaults(start_bridge, driver):
@@ -62,16 +57,6 @@ def test_stored_values_the_panel_cannot_show_and_a_changed_parity(start_bridge, 
     assert stored["Prędkość transmisji"] == (REG_DWORD, dword(12345))
     assert stored["Numer portu"] == (REG_DWORD, dword(0))
     assert stored["Parzystość"] == (REG_DWORD, dword(2))
-
-
-def test_a_renamed_copy_keeps_its_own_key(start_bridge, driver):
-    bridge = start_bridge(name="centrala2")
-    driver.set_text(bridge.hwnd, 1007, "6001")
-    driver.click(bridge.hwnd, OK)
-    bridge.wait_exit()
-
-    assert driver.registry(bridge.key)["Portu IP nasłuchu"] == (REG_DWORD, dword(6001))
-    assert driver.registry("Software\\MORVEK Sp. z o.o.\\vextor\\Settings") is None
 
 
 def test_socket_layer_failure_reports_and_touches_no_settings(start_bridge, driver):

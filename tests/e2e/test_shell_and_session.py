@@ -1,7 +1,5 @@
 """The bridge as a good citizen of the Windows session: its tray icon outlives a restart of the shell,
 the end of the session keeps its settings, and a second start hands over to the copy that runs."""
-import pytest
-
 from conftest import PANEL_TITLE, REG_DWORD, REG_SZ, dword, free_port, store_settings, sz
 from wineenv import hexed, wait_for
 
@@ -10,14 +8,6 @@ WM_CLOSE, WM_QUERYENDSESSION, WM_ENDSESSION, WM_SYSCOMMAND = 0x10, 0x11, 0x16, 0
 WM_TRAY, WM_LBUTTONDOWN = 0x402, 0x201
 ENDSESSION_LOGOFF = 0x80000000
 TRAY_ICON = 131
-
-
-pytestmark = pytest.mark.usefixtures("empty_registry")
-
-
-def hide(driver, bridge):
-    driver.post(bridge.hwnd, WM_CLOSE)
-    wait_for(lambda: not driver.visible(bridge.hwnd), what="panel hidden")
 
 
 def test_a_restarted_shell_gets_the_icon_back(start_bridge, driver):
@@ -74,7 +64,8 @@ def visible_panels(driver):
 
 def test_a_second_start_brings_the_first_panel_forward_and_ends(start_bridge, driver):
     first = start_bridge()
-    hide(driver, first)
+    driver.post(first.hwnd, WM_CLOSE)
+    wait_for(lambda: not driver.visible(first.hwnd), what="panel hidden")
     second = start_bridge(wait=False)
     second.wait_exit(5)
     wait_for(lambda: driver.visible(first.hwnd), what="the first panel shown")

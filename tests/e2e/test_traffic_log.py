@@ -2,34 +2,21 @@
 import os
 import re
 import socket
+from pathlib import Path
 
-import pytest
-
-from conftest import free_port, store_settings
-from test_relay import accepted, connect, listen, receive_exactly, stop
+from conftest import accepted, connect, free_port, listen, listening, receive_exactly, stop, store_settings
 from wineenv import wait_for
 
 OK, LISTEN, SPEED, LOG_FILE_NAME = 1, 1006, 1018, 1009
 
 
-pytestmark = pytest.mark.usefixtures("empty_registry")
-
-
-def read_log(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
 def wait_log(path, expected):
-    wait_for(lambda: os.path.exists(path) and read_log(path) == expected, what=f"log to read {expected!r}")
+    wait_for(lambda: os.path.exists(path) and Path(path).read_bytes() == expected, what=f"log to read {expected!r}")
 
 
 def test_file_entries_then_a_second_listen_starts_afresh(start_bridge, driver, exchange, tmp_path):
-    data_port, config_port = free_port(), free_port()
-    store_settings(driver, comPort=1, baudRate=19200, listenPort=data_port, logToFile=1, logFileName="ruch.txt")
-    bridge = start_bridge()
-    log = os.path.join(str(tmp_path), "ruch.txt")
-    listen(driver, bridge, config_port)
+    bridge, ports = listening(start_bridge, driver, logToFile=1, logFileName="ruch.txt")
+    data_port, config_port, log = ports["data"], ports["config"], tmp_path / "ruch.txt"
     # The log file opens after the listening look: its lock is a later step than "&Stop".
     wait_for(lambda: not driver.enabled(bridge.hwnd, LOG_FILE_NAME), what="file name locked")
     with connect(data_port) as client:
@@ -84,12 +71,9 @@ def entries(log):
 
 def test_a_clients_entry_between_two_exchange_bursts_stays_between_them(start_bridge, driver, exchange, tmp_path):
     exchange.mode = "at"
-    data_port = free_port()
-    store_settings(driver, comPort=1, baudRate=19200, listenPort=data_port, logToFile=1, logFileName="ruch.txt")
-    bridge = start_bridge()
-    listen(driver, bridge)
+    bridge, ports = listening(start_bridge, driver, logToFile=1, logFileName="ruch.txt")
     expected = []
-    with connect(data_port) as client:
+    with connect(ports["data"]) as client:
         accepted(driver, bridge)
         for round in range(30):
             burst = b"burst %d\r\n" % round
@@ -100,20 +84,16 @@ def test_a_clients_entry_between_two_exchange_bursts_stays_between_them(start_br
             expected += [("exchange", (b"OK\r\n" if round else b"") + burst), ("client", b"AT\r")]
     expected.append(("exchange", b"OK\r\n"))
     stop(driver, bridge)
-    wait_for(lambda: entries(read_log(os.path.join(str(tmp_path), "ruch.txt"))) == expected,
+    wait_for(lambda: entries((tmp_path / "ruch.txt").read_bytes()) == expected,
              what="the log's entries in their order")
 
 
 def test_the_receiver_gets_exactly_the_clients_bytes(start_bridge, driver, exchange):
-    data_port = free_port()
     receiver = socket.create_server(("127.0.0.1", 0))
     receiver.settimeout(20)
-    store_settings(driver, comPort=1, listenPort=data_port, logToTcp=1, logAddress="127.0.0.1",
-                   logPort=receiver.getsockname()[1])
-    bridge = start_bridge()
-    listen(driver, bridge)
+    _, ports = listening(start_bridge, driver, logToTcp=1, logAddress="127.0.0.1", logPort=receiver.getsockname()[1])
     link, _ = receiver.accept()
-    with connect(data_port) as client:
+    with connect(ports["data"]) as client:
         client.sendall(b"ATZ\r")
         exchange.wait_received(4)
         exchange.send(b"answer that must not reach the receiver")

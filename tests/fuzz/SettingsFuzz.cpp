@@ -1,7 +1,6 @@
-// Stored settings of any value shown in the panel and copied back; model presets for any position.
+// Stored settings of any value shown in the panel and copied back.
 #include "FuzzInput.h"
 #include "bridge/core/BridgeSettings.h"
-#include "bridge/core/ModelPreset.h"
 #include "bridge/core/SerialEncodings.h"
 
 namespace {
@@ -44,15 +43,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(back.listenPort == stored.listenPort && back.logPort == stored.logPort);
     FUZZ_CHECK(back.logAddress == stored.logAddress && back.logFileName == stored.logFileName);
     FUZZ_CHECK(back.logToFile == (stored.logToFile != 0) && back.logToTcp == (stored.logToTcp != 0));
-
-    const int position = static_cast<int>(static_cast<std::uint32_t>(Value(input)) - 2u);  // -2 and -1 too
-    const auto preset = ModelPreset::ForModel(position);
-    FUZZ_CHECK(preset.has_value() == (position >= 0 && position < ModelPreset::MODEL_COUNT));
-    FUZZ_CHECK((ModelPreset::ModelName(position) != nullptr) == preset.has_value());
-    if (preset) {
-        FUZZ_CHECK(SerialEncodings::BaudAt(preset->speedIndex) > 0);
-        FUZZ_CHECK(SerialEncodings::ParityCodeAt(preset->parityIndex) == 0);
-        FUZZ_CHECK(SerialEncodings::StopBitsCodeAt(preset->stopBitsIndex) >= 0);
-    }
     return 0;
 }

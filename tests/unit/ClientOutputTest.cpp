@@ -1,4 +1,4 @@
-// The exchange's output towards the data client against a fake socket: order, back-pressure, escaping, clients, suspension.
+// The exchange's output towards the data client against a fake socket: order, back-pressure, escaping, clients, purges, answers.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,12 +7,10 @@
 #include "bridge/core/ClientOutput.h"
 
 namespace {
-// A socket that takes at most `window` bytes a call, `budget` bytes in all, and then, once
-// `blocked`, nothing.
+// A socket that takes at most `budget` bytes in all, and then, once `blocked`, nothing.
 struct FakeSocket {
     std::string received;
     std::vector<std::uintptr_t> clients;  // which client each send went to
-    std::size_t window = 1 << 20;
     std::size_t budget = ~std::size_t{0};
     bool blocked = false;
     bool gone = false;
@@ -23,7 +21,7 @@ struct FakeSocket {
             return ClientOutput::GONE;
         if (blocked || budget == 0)
             return ClientOutput::WOULD_BLOCK;
-        const std::size_t taken = std::min({length, window, budget});
+        const std::size_t taken = std::min(length, budget);
         budget -= taken;
         received.append(reinterpret_cast<const char*>(bytes), taken);
         clients.push_back(client);
@@ -38,30 +36,6 @@ protected:
 
     void Read(const std::string& bytes) { output.Relay(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()); }
 };
-}
-
-TEST_F(ClientOutputTest, PartialSendsKeepTheRestInOrder)
-{
-    output.SetClient(7, false);
-    socket.window = 3;
-    Read("abcdefgh");
-    EXPECT_EQ(socket.received, "abcdefgh");
-    EXPECT_EQ(socket.clients, (std::vector<std::uintptr_t>{7, 7, 7}));
-    EXPECT_FALSE(output.HasWork());
-}
-
-TEST_F(ClientOutputTest, WouldBlockStopsUntilTheClientTakesMore)
-{
-    output.SetClient(7, false);
-    socket.blocked = true;
-    Read("abc");
-    EXPECT_TRUE(output.Blocked());
-    Read("def");  // waits behind the first, no send tried meanwhile
-    EXPECT_EQ(socket.received, "");
-    socket.blocked = false;
-    output.SendWaiting();
-    EXPECT_FALSE(output.Blocked());
-    EXPECT_EQ(socket.received, "abcdef");
 }
 
 TEST_F(ClientOutputTest, AComPortClientGetsEveryFFDoubledAndProtocolBytesBetweenReads)
@@ -100,18 +74,6 @@ TEST_F(ClientOutputTest, ANewClientDropsWhatTheOldOneHadNotTaken)
     output.SetClient(ClientOutput::NO_CLIENT, false);
     Read("nobody's");
     EXPECT_EQ(socket.received, "new") << "read with no client: dropped";
-}
-
-TEST_F(ClientOutputTest, SuspensionHoldsTheBytesUntilResumed)
-{
-    output.SetClient(7, false);
-    output.Suspend(true);
-    Read("held");
-    EXPECT_EQ(socket.received, "");
-    output.Suspend(false);
-    EXPECT_TRUE(output.HasWork());
-    output.SendWaiting();
-    EXPECT_EQ(socket.received, "held");
 }
 
 TEST_F(ClientOutputTest, AGoneClientsOutputIsDroppedAndRoomIsKept)
@@ -172,4 +134,42 @@ TEST_F(ClientOutputTest, APurgeDropsTheLinesWaitingBytesAndKeepsTheProtocolsAndA
     socket.blocked = false;
     output.SendWaiting();
     EXPECT_EQ(socket.received, "ab\xff\xff<reply>gnew");
+}
+
+TEST(ClientOutputAnswers, AnswersJoinInWholePiecesBesideTheReadReserveAndGoWithAGoneClient)
+{
+    FakeSocket socket;
+    // 64 bytes, 16 of them promised to a read the line has posted.
+    ClientOutput output(64, [&](std::uintptr_t c, const std::uint8_t* b, std::size_t n) { return socket.Send(c, b, n); }, 16);
+    const auto read = [&](const std::string& bytes) {
+        output.Relay(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    };
+    output.SetClient(7, true);
+    socket.blocked = true;
+    read(std::string(20, 'x'));
+    const std::string first(20, 'a'), second(20, 'b');
+    output.AddProtocol(first);
+    output.AddProtocol(second);  // would eat into the read's room: waits whole, not cut
+    output.SendWaiting();
+    EXPECT_EQ(output.ProtocolWaiting(), 20u);
+    EXPECT_EQ(output.Room(), 24u);
+    read(std::string(8, '\xff'));  // the posted read, every byte doubled, still fits whole
+    EXPECT_EQ(output.Room(), 8u);
+
+    socket.blocked = false;
+    output.SendWaiting();
+    EXPECT_EQ(socket.received, std::string(20, 'x') + first + std::string(16, '\xff') + second);
+    EXPECT_EQ(output.ProtocolWaiting(), 0u);
+
+    // A client that has gone takes its waiting answers with it, so that none holds the next.
+    socket.blocked = true;
+    read(std::string(40, 'y'));
+    output.AddProtocol(first);
+    output.AddProtocol(second);
+    output.SendWaiting();
+    EXPECT_EQ(output.ProtocolWaiting(), 40u);
+    socket.gone = true;
+    output.SendWaiting();
+    EXPECT_EQ(output.ProtocolWaiting(), 0u);
+    EXPECT_FALSE(output.HasWork());
 }

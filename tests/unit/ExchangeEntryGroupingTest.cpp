@@ -21,11 +21,8 @@ TEST(ExchangeEntryGrouping, AStreamGoesOnUntilAGapAnotherEntryOrTheLimit)
         prefixes += stream.StartsEntry(16, i * 1.4) ? 1 : 0;
     EXPECT_EQ(prefixes, 1000 / 7 + 1);  // 7 hand-overs of 16 bytes make 112, the first past the limit
     EXPECT_GE(static_cast<double>(bytes) / prefixes, 100.0);
-}
 
-TEST(ExchangeEntryGrouping, OneLargeHandOverIsOneEntry)
-{
-    ExchangeEntryGrouping grouping;
-    EXPECT_TRUE(grouping.StartsEntry(1999, 0.0));
-    EXPECT_TRUE(grouping.StartsEntry(1, 0.1)) << "the entry is past its limit";
+    // One large hand-over is an entry of its own.
+    EXPECT_TRUE(stream.StartsEntry(1999, 1e6));
+    EXPECT_TRUE(stream.StartsEntry(1, 1e6 + 0.1)) << "the entry is past its limit";
 }

@@ -1,4 +1,4 @@
-// The news reply's lines and fields, the date rule, merge/sort/trim, the show decision and the ring.
+// The news reply's lines and fields, the date rule, merging into a stored list, the show decision.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +7,6 @@
 
 #include "news/NewsList.h"
 #include "news/NewsReply.h"
-#include "news/ReceiveRing.h"
 
 namespace {
 constexpr std::int64_t NOW = 1700000000;
@@ -82,13 +81,6 @@ TEST(NewsList, MergeReplacesByNumberAndKeepsWhatTheServerNoLongerSends)
     EXPECT_EQ(list.GetAt(0).text, "stored 3");
 }
 
-TEST(NewsList, EightRepliesKeepTheSixHighest)
-{
-    NewsList list;
-    list.ApplyReply("8&&h\n1&&a\n2&&b\n7&&g\n3&&c\n4&&d\n5&&e\n6&&f\n", NOW);
-    EXPECT_EQ(Numbers(list), (std::vector<int>{3, 4, 5, 6, 7, 8}));
-}
-
 TEST(NewsList, ALaterLineWithTheSameNumberWinsAndAnEmptyReplyChangesNothing)
 {
     NewsList list = Stored({9, 1, 5, 2, 8, 7, 3});  // a hand-edited store, unsorted and too long
@@ -123,33 +115,9 @@ TEST(NewsList, ShowDecision)
     EXPECT_TRUE(flagFive.ShouldShow());
     EXPECT_FALSE(flagFive.ShouldShow());
 
-    // Nothing above what was seen.
-    NewsList nothingNew = Stored({3, 5});
-    nothingNew.highestShown = 5;
-    EXPECT_FALSE(nothingNew.ShouldShow());
-
     // First run without messages falls through to the ordinary rule.
     NewsList empty;
     empty.firstRun = 1;
     EXPECT_FALSE(empty.ShouldShow());
     EXPECT_EQ(empty.firstRun, 0);
-}
-
-TEST(ReceiveRing, DropsZeroBytesWrapsAndNeverOverfills)
-{
-    auto ring = std::make_unique<ReceiveRing>();
-    const std::uint8_t mixed[] = {'a', 0, 'b', 0, 0, 'c'};
-    EXPECT_EQ(ring->Store(mixed, sizeof mixed), 3u);
-    std::uint8_t out[8] = {};
-    EXPECT_EQ(ring->Take(out, sizeof out), 3u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
-
-    std::vector<std::uint8_t> big(70000, 'x');
-    big[0] = 'A';
-    EXPECT_EQ(ring->Store(big.data(), big.size()), ReceiveRing::CAPACITY);
-    EXPECT_EQ(ring->FreeSpace(), 0u);
-    std::vector<std::uint8_t> back(ReceiveRing::CAPACITY);
-    EXPECT_EQ(ring->Take(back.data(), back.size()), ReceiveRing::CAPACITY);
-    EXPECT_EQ(back[0], 'A');
-    EXPECT_EQ(ring->Count(), 0u);
 }

@@ -47,10 +47,11 @@ TEST(Rfc2217Session, NegotiatesLikeAClientExpectsAndRefusesOtherOptionsOnce)
     EXPECT_EQ(out.line, "a\rb");
 }
 
-TEST(Rfc2217Session, EverySplitGivesTheSameResultAsOneReceive)
+TEST(Rfc2217Session, TheCornersOfOneReceive)
 {
     // Settings before any negotiation (as a client that does not wait), doubled 0xFF in data and in
     // a value, a CR NUL before BINARY, a two-byte command, and a subnegotiation with a lost end.
+    // (That any split gives the same result is the fuzz target's property.)
     const std::string input = Sb(1, B({0, 0, 255, 255, 255, 255})) + B({'x', 255, 255, 'y', '\r', 0, 255, 241}) +
                               B({255, 251, 0, '\r', 0, 255, 250, 44, 2, 255, 253, 44}) + Sb(10, B({255, 255})) + "z";
     S reference("sig");
@@ -59,20 +60,6 @@ TEST(Rfc2217Session, EverySplitGivesTheSameResultAsOneReceive)
     ASSERT_EQ(whole.commands.size(), 1u);
     EXPECT_EQ(whole.commands[0].value, 0xFFFFu);
     EXPECT_EQ(whole.client, B({255, 253, 0, 255, 251, 44}) + Sb(110, B({255, 255})));
-    for (std::size_t step = 1; step <= 3; ++step) {
-        for (std::size_t cut = 0; cut <= input.size(); ++cut) {
-            S session("sig");
-            S::Output out;
-            const auto* bytes = reinterpret_cast<const std::uint8_t*>(input.data());
-            for (std::size_t at = 0; at < cut; at += step)
-                session.Feed(bytes + at, std::min(step, cut - at), out);
-            session.Feed(bytes + cut, input.size() - cut, out);
-            ASSERT_EQ(out.line, whole.line) << "cut " << cut << " step " << step;
-            ASSERT_EQ(out.client, whole.client) << "cut " << cut << " step " << step;
-            ASSERT_EQ(out.commands.size(), 1u);
-            EXPECT_EQ(out.commands[0].value, 0xFFFFu);
-        }
-    }
 }
 
 TEST(Rfc2217Session, CommandsComeInOrderWithTheirPlaceInTheDataAndRepliesCarryTheValueInForce)
@@ -81,15 +68,10 @@ TEST(Rfc2217Session, CommandsComeInOrderWithTheirPlaceInTheDataAndRepliesCarryTh
     const auto out = Feed(session, "ab" + Sb(1, B({0, 1, 0xC2, 0})) + Sb(2, B({7})) + "c" + Sb(3, B({3})) +
                                        Sb(4, B({0})) + Sb(5, B({8})) + Sb(5, B({20})) + Sb(12, B({2})) +
                                        Sb(12, B({4})) + Sb(8, "") + Sb(9, "") + Sb(1, B({0, 1})));
+    // Their order, values and places are the fuzz target's property; here the values no command has.
     ASSERT_EQ(out.commands.size(), 8u) << "control 20, purge 4 and a short rate are no commands";
-    const std::uint8_t codes[] = {C::SET_BAUDRATE, C::SET_DATASIZE, C::SET_PARITY, C::SET_STOPSIZE,
-                                  C::SET_CONTROL, C::PURGE_DATA, C::FLOWCONTROL_SUSPEND, C::FLOWCONTROL_RESUME};
-    const std::uint32_t values[] = {115200, 7, 3, 0, 8, 2, 0, 0};
-    for (std::size_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(out.commands[i].code, codes[i]);
-        EXPECT_EQ(out.commands[i].value, values[i]);
-        EXPECT_EQ(out.commands[i].lineOffset, i < 2 ? 2u : 3u);
-    }
+    EXPECT_EQ(out.commands[0].value, 115200u);
+    EXPECT_EQ(out.commands[2].lineOffset, 3u);
     EXPECT_TRUE(out.client.empty()) << "settings are answered once the line has applied them";
     // A refused rate is answered with the old one; a 0xFF in a value is doubled.
     EXPECT_EQ(S::Reply(out.commands[0], 9600), Sb(101, B({0, 0, 0x25, 0x80})));
@@ -98,11 +80,8 @@ TEST(Rfc2217Session, CommandsComeInOrderWithTheirPlaceInTheDataAndRepliesCarryTh
     EXPECT_EQ(S::Reply(out.commands[4], C::CONTROL_DTR_OFF), Sb(105, B({9})));
     EXPECT_EQ(S::Reply(out.commands[5], 2), Sb(112, B({2})));
     EXPECT_EQ(S::Reply(out.commands[6], 0), "");
-    EXPECT_EQ(C::DcbParity(3), 2);  // even
-    EXPECT_EQ(C::ParityOfDcb(1), 2u);  // odd
-    EXPECT_EQ(C::DcbStopBits(3), 1);  // one and a half
+    EXPECT_EQ(C::ParityOfDcb(1), 2u);  // odd; the other ways are the line decision's
     EXPECT_EQ(C::StopSizeOfDcb(2), 2u);
-    EXPECT_EQ(C::DcbParity(6), -1);
 }
 
 TEST(Rfc2217Session, SignatureMasksAndNotificationsFollowTheClientsMasks)
@@ -127,14 +106,10 @@ TEST(Rfc2217Session, SignatureMasksAndNotificationsFollowTheClientsMasks)
     EXPECT_EQ(session.LineState(S::LINE_HOLDING_EMPTY), "");
 }
 
-TEST(Rfc2217Session, OverlongSubnegotiationsAreDroppedAndEscapingDoublesOnlyIac)
+TEST(Rfc2217Session, OverlongSubnegotiationsAreDropped)
 {
     S session("sig");
     const auto out = Feed(session, Sb(0, std::string(5000, 'x')) + Sb(10, B({1})) + "after");
     EXPECT_EQ(out.client, Sb(110, B({1})));
     EXPECT_EQ(out.line, "after");
-    std::string escaped = "k";
-    const std::string plain = B({1, 255, 255, 2, 255});
-    S::AppendEscaped(escaped, reinterpret_cast<const std::uint8_t*>(plain.data()), plain.size());
-    EXPECT_EQ(escaped, B({'k', 1, 255, 255, 255, 255, 2, 255, 255}));
 }

