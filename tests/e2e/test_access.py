@@ -94,10 +94,20 @@ def test_access_settings_from_their_dialog_to_the_registry(start_bridge, driver)
 STATUS, LOG_TO_TCP, LOG_PORT, LISTEN_PORT = 1038, 1004, 1005, 1007
 
 
-def closed_at_once(sock):
-    """A refused connection is closed without a byte."""
+def knock(port, source):
+    """Connects from `source` and closes at once; a reset before the connect returned is as good."""
     try:
-        return sock.recv(1) == b""
+        connect(port, source=source).close()
+    except ConnectionResetError:
+        pass
+
+
+def refused_from(port, source):
+    """A connection from `source` is closed without a byte. The bridge may reset it before the
+    connect has even returned here (a busy machine): that is a refusal too."""
+    try:
+        with connect(port, source=source) as sock:
+            return sock.recv(1) == b""
     except ConnectionResetError:
         return True
 
@@ -123,8 +133,7 @@ def test_an_allow_list_refuses_others_on_both_ports_and_leaks_nothing(start_brid
         wait_for(lambda: any(line.startswith("config 127.0.0.2:") for line in trace_lines(trace)), what="config traced")
         assert driver.text(bridge.hwnd, STATUS) == "127.0.0.2", "a configuration client changed the status"
     for port in (ports["data"], ports["config"]):
-        with connect(port, source="127.0.0.3") as stranger:
-            assert closed_at_once(stranger)
+        assert refused_from(port, "127.0.0.3")
     engineer.sendall(b"two")
     assert receive_exactly(engineer, 3) == b"two", "the engineer keeps the line"
 
@@ -134,11 +143,11 @@ def test_an_allow_list_refuses_others_on_both_ports_and_leaks_nothing(start_brid
     before = (handles(), memory())
     flooded = time.monotonic()
     for _ in range(2000):
-        connect(ports["data"], source="127.0.0.3").close()
+        knock(ports["data"], "127.0.0.3")
     engineer.sendall(b"three")
     assert receive_exactly(engineer, 5) == b"three"
     # Connections are taken in the order they came: once a last stranger is traced, the flood was handled.
-    connect(ports["data"], source="127.0.0.4").close()
+    knock(ports["data"], "127.0.0.4")
     wait_for(lambda: any("127.0.0.4" in line for line in trace_lines(trace)), 120, "the flood handled")
     minutes = (time.monotonic() - flooded) // 60
     after = (handles(), memory())
@@ -183,8 +192,7 @@ def test_takeover_rule_2_lets_only_the_engineers_own_address_take_over(start_bri
     assert receive_exactly(engineer, 1) == b"a"
     # A port check connects and closes; another PC tries to take the line.
     connect(ports["data"]).close()
-    with connect(ports["data"], source="127.0.0.3") as other:
-        assert closed_at_once(other)
+    assert refused_from(ports["data"], "127.0.0.3")
     engineer.sendall(b"b")
     assert receive_exactly(engineer, 1) == b"b", "the engineer never noticed"
     wait_for(lambda: sum("refused (line in use)" in line for line in trace_lines(trace)) == 2, what="refusals traced")
