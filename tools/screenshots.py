@@ -4,16 +4,17 @@
 bash scripts/build.sh x86_64 && python3 tools/screenshots.py [FOLDER]   (default: docs/)
 
 The panel idle, with a port chosen from its list of other COM ports, and listening with a client, its access dialog and About box, the news window and the
-news library's server dialog.
+news library's server dialog; last the panel beside the running service.
 """
 import os
+import shutil
 import socket
 import subprocess
 import sys
 import time
 
 from exchange_sim import SimulatedExchange
-from wineenv import BUILD, ROOT, UiDriver, WineSession, free_port, hexed, wait_for
+from wineenv import BUILD, ROOT, WINE, UiDriver, WineSession, free_port, hexed, hold_new_session, wait_for
 
 SETTINGS = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
 NEWS_KEY = "Software\\Morvek Sp. z o.o.\\MorvekNews\\Settings"
@@ -112,6 +113,50 @@ def news_pictures(session, driver, folder, workdir):
         server.wait(10)
 
 
+def service_picture(folder):
+    """The panel beside the running service, with a client from another address. A Windows of its
+    own, restarted once: the session that makes a prefix is no place for services."""
+    session = WineSession(own_display=True)
+    hold_new_session(session)
+    driver = UiDriver(session)
+    workdir = os.path.join(session.base, "work")
+    os.makedirs(workdir)
+    exe = os.path.join(workdir, "vextor.exe")
+    shutil.copy(os.path.join(BUILD, "vextor.exe"), exe)
+    exchange = SimulatedExchange(os.path.join(session.prefix, "dosdevices", "com1"), mode="at")
+    panel_pid = None
+    windows = lambda path: "Z:" + path.replace("/", "\\")  # noqa: E731
+
+    def run(*args):
+        with open(os.path.join(workdir, "out.txt"), "wb") as out:
+            return subprocess.run([WINE, exe, *args], cwd=workdir, env=session.env, stdout=out, stderr=out,
+                                  stdin=subprocess.DEVNULL, timeout=90).returncode
+    try:
+        driver.draw_frames()
+        key = "HKLM\\Software\\Wow6432Node\\MORVEK Sp. z o.o.\\vextor\\Settings"
+        for name, value in (("Numer portu", 1), ("Prędkość transmisji", 9600), ("Portu IP nasłuchu", DATA_PORT)):
+            driver.ok("regset", hexed(key), hexed(name), 4, value.to_bytes(4, "little").hex())
+        if run("--install-service") != 0:
+            raise SystemExit("the service did not install")
+        wait_for(lambda: driver.ask("svcstate", hexed("Vextor")).startswith("ok 4 "), 60, "the service running")
+        # As a user who is not an administrator sees it: with the shield beside the button.
+        panel_pid = driver.start_limited(windows(exe), windows(workdir))
+        panel = driver.find("kavrel", 30000)
+        client = socket.socket()
+        client.bind(("127.0.0.2", 0))
+        client.connect(("127.0.0.1", DATA_PORT))
+        with client:
+            wait_for(lambda: driver.text(panel, 1038) == "127.0.0.2", 10, "the client shown")
+            shoot(session, driver, panel, os.path.join(folder, "panel-service.png"))
+    finally:
+        if panel_pid:
+            driver.end_process(panel_pid)
+        run("--uninstall-service")
+        exchange.close()
+        driver.close()
+        session.close()
+
+
 def main():
     folder = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "docs"))
     os.makedirs(folder, exist_ok=True)
@@ -123,10 +168,11 @@ def main():
         driver.draw_frames()
         bridge_pictures(session, driver, folder, workdir)
         news_pictures(session, driver, folder, workdir)
-        return 0
     finally:
         driver.close()
         session.close()
+    service_picture(folder)
+    return 0
 
 
 if __name__ == "__main__":

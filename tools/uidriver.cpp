@@ -11,28 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "uidriver_hex.h"
+#include "uidriver_service.h"
+
 namespace {
-
-std::string ToHex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out.empty() ? "-" : out;
-}
-
-std::string FromHex(const std::string& hex)
-{
-    if (hex == "-")
-        return {};
-    std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return out;
-}
 
 // One entry of the system's handle table (SystemHandleInformation).
 struct HandleEntry {
@@ -162,13 +144,6 @@ HKEY OpenUserKey(std::string path, bool create)
     return rc == ERROR_SUCCESS ? key : nullptr;
 }
 
-std::string FromHexWord(std::istream& in)
-{
-    std::string word;
-    in >> word;
-    return FromHex(word);
-}
-
 // A file's version resource as the system reads it: "name=value" items, hex each, then the fixed version.
 std::string FileVersion(const std::string& path)
 {
@@ -259,25 +234,6 @@ std::string FormatFromModule(const std::string& path, DWORD id, const std::strin
     char narrow[4096] = {};
     WideCharToMultiByte(1250, 0, text, static_cast<int>(length), narrow, sizeof narrow, nullptr, nullptr);
     return "ok " + (languages.empty() ? std::string("-") : languages) + " " + ToHex(narrow);
-}
-
-// A service's current state (SERVICE_RUNNING and the others' numbers), asked without starting a process.
-std::string ServiceState(const std::string& name)
-{
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (!manager)
-        return "err " + std::to_string(GetLastError());
-    SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS);
-    std::string answer = service ? "" : GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? "err nosvc" : "err open";
-    SERVICE_STATUS status{};
-    if (service) {
-        answer = QueryServiceStatus(service, &status) ? "ok " + std::to_string(status.dwCurrentState) + " " +
-                                                            std::to_string(status.dwWin32ExitCode)
-                                                      : "err query";
-        CloseServiceHandle(service);
-    }
-    CloseServiceHandle(manager);
-    return answer;
 }
 
 std::string Handle(const std::string& line)
@@ -381,8 +337,9 @@ std::string Handle(const std::string& line)
         in >> path >> id >> insert;
         return FormatFromModule(FromHex(path), id, FromHex(insert));
     }
-    if (command == "svcstate")
-        return ServiceState(FromHexWord(in));
+    std::string serviceAnswer;
+    if (ServiceCommand(command, in, serviceAnswer))
+        return serviceAnswer;
     if (command == "fileversion")
         return FileVersion(FromHexWord(in));
     if (command == "register")

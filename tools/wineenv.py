@@ -258,6 +258,43 @@ class UiDriver:
     def responds(self, hwnd, timeout_ms=2000):
         return self.ask("responds", hwnd, timeout_ms) == "ok"
 
+    # Named pipes, as a reader or a squatter would see them.
+    def pipe_sddl(self, name):
+        """The pipe's access list as SDDL, read back through a reader's handle."""
+        return unhexed(self.ok("pipesddl", hexed(name))[0]).decode("ascii")
+
+    def canonical_sddl(self, text):
+        """The text through the system's own parser and back, as a read-back would print it."""
+        return unhexed(self.ok("sddl", hexed(text))[0]).decode("ascii")
+
+    def hold_pipe(self, name):
+        """A reader that never reads."""
+        return int(self.ok("pipehold", hexed(name))[0])
+
+    def peek_pipe(self, reader):
+        """Bytes waiting for a held reader; None once its server dropped it."""
+        answer = self.ok("pipepeek", reader)[0]
+        return None if answer == "broken" else int(answer)
+
+    def squat_pipe(self, name, frame):
+        """Makes the pipe's name first, with one instance that tells every client `frame`."""
+        return int(self.ok("pipesquat", hexed(name), frame.hex() or "-")[0])
+
+    def release_pipe(self, reader):
+        self.ok("piperelease", reader)
+
+    def start_limited(self, exe, folder):
+        """Starts a Windows program as a user who is not an administrator; its Windows process id."""
+        return int(self.ok("startlimited", hexed(exe), hexed(folder))[0])
+
+    def end_process(self, pid):
+        self.ok("endprocess", pid)
+
+    def control_service(self, name, code):
+        """A control code sent to a service (Wine's sc has no "control"); the error's number, 0 when taken."""
+        answer = self.ask("svccontrol", hexed(name), code)
+        return 0 if answer == "ok" else int(answer.split()[1])
+
     def tray_icon_exists(self, hwnd, icon_id):
         return self.ok("trayexists", hwnd, icon_id)[0] == "1"
 

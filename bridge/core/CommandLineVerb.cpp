@@ -17,6 +17,7 @@ constexpr VerbWord VERBS[] = {
     {L"--install-service", CommandLineVerb::Verb::INSTALL_SERVICE},
     {L"--uninstall-service", CommandLineVerb::Verb::UNINSTALL_SERVICE},
     {L"--stop-service", CommandLineVerb::Verb::STOP_SERVICE},
+    {L"--start-service", CommandLineVerb::Verb::START_SERVICE},
 };
 }
 
@@ -29,7 +30,7 @@ CommandLineVerb CommandLineVerb::Parse(const std::vector<std::wstring>& argument
     const auto known = std::find_if(std::begin(VERBS), std::end(VERBS), [&](const VerbWord& v) { return first == v.word; });
     if (known == std::end(VERBS)) {
         result.verb = Verb::REFUSED;
-        result.refusal = L"Nieznany argument: \"" + first + L"\". Dozwolone: --install-service, --uninstall-service, --stop-service.";
+        result.refusal = L"Nieznany argument: \"" + first + L"\". Dozwolone: --install-service, --uninstall-service, --start-service, --stop-service.";
         return result;
     }
     if (arguments.size() > 1) {

@@ -11,6 +11,7 @@ public:
         INSTALL_SERVICE,    // install or bring the service to this configuration
         UNINSTALL_SERVICE,  // stop and remove the service; settings and data stay
         STOP_SERVICE,       // stop the service and wait for its process to end, for an upgrade
+        START_SERVICE,      // start the service and wait until it runs, for the panel's elevated copy
         REFUSED,            // an unknown verb or an extra argument: see `refusal`
     };
 

@@ -28,6 +28,7 @@ ServiceEventLog::Type ServiceEventLog::FailureType(Failure failure)
     case Failure::SERIAL_PORT:
     case Failure::LINE_LOST:
     case Failure::TRACE_FILE:
+    case Failure::STATUS_PIPE:
         return Type::WARNING_ENTRY;
     case Failure::SOCKETS:
     case Failure::SETTINGS:

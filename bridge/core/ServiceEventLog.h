@@ -23,8 +23,9 @@ public:
         LOG_FILE,         // the traffic log file cannot be written
         TRACE_FILE,       // the connection trace cannot be written
         UNEXPECTED,       // anything else (a handler that failed was abandoned): the service goes on
+        STATUS_PIPE,      // the status pipe's name is held by another program: retried, bridging goes on
     };
-    static constexpr int FAILURE_COUNT = 9;
+    static constexpr int FAILURE_COUNT = 10;
 
     static constexpr unsigned ID_STARTED = 1;
     static constexpr unsigned ID_STOPPED = 2;

@@ -50,6 +50,8 @@ BEGIN_MESSAGE_MAP(CControlPanelDlg, CDialog)
     ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
     ON_MESSAGE(WM_DEVICECHANGE, OnDeviceChange)
     ON_MESSAGE(WM_SHOW_ERROR, OnShowError)
+    ON_MESSAGE(WM_SERVICE_LINK, OnServiceLink)
+    ON_MESSAGE(WM_ELEVATED_VERB_DONE, OnElevatedVerbDone)
     ON_MESSAGE(WM_WINDOWPOSCHANGING, OnWindowPosChanging)
     ON_REGISTERED_MESSAGE(WM_TASKBAR_CREATED, OnTaskbarCreated)
     ON_REGISTERED_MESSAGE(WM_SHOW_PANEL, OnShowPanel)
@@ -114,15 +116,17 @@ BOOL CControlPanelDlg::OnInitDialog()
 
 // Two bridges on one COM port would each take the other's bytes: the panel leaves the line to the
 // service, even while it is stopped, since the service manager may start it again any moment.
+// The panel shows the service's state instead, and its button starts and stops the service.
 void CControlPanelDlg::ShowServiceLook()
 {
     for (int id : FREED_WHEN_IDLE)
         EnableDlgItem(id, false);
-    EnableItems({IDC_LISTEN, IDC_MODEL, IDC_SPEED, IDC_PARITY, IDC_STOP_BITS, IDC_LOG_FILE_NAME, IDC_LOG_ADDRESS,
+    EnableItems({IDC_MODEL, IDC_SPEED, IDC_PARITY, IDC_STOP_BITS, IDC_LOG_FILE_NAME, IDC_LOG_ADDRESS,
                  IDC_LOG_ADDRESS_LABEL, IDC_LOG_PORT, IDC_LOG_PORT_LABEL},
                 false);
     statusText = SERVICE_TEXT;
     UpdateData(false);
+    serviceFace.Attach();
 }
 
 void CControlPanelDlg::FillLists() const
@@ -173,7 +177,11 @@ void CControlPanelDlg::OnLogToTcpClicked()
 
 void CControlPanelDlg::OnListenToggle()
 {
-    if (serviceHoldsLine || !UpdateData(true))
+    if (serviceHoldsLine) {
+        serviceFace.OnListen();
+        return;
+    }
+    if (!UpdateData(true))
         return;
     // The button stays dead for half a second so that a double click acts once.
     EnableDlgItem(IDC_LISTEN, false);

@@ -11,6 +11,7 @@
 #include "PanelEngineView.h"
 #include "ComPortChooser.h"
 #include "ModelPresetChooser.h"
+#include "ServiceFace.h"
 #include "TrayPresence.h"
 
 // Tray icon callback message.
@@ -65,8 +66,20 @@ protected:
     DECLARE_MESSAGE_MAP(CControlPanelDlg)
 
 private:
-    // What the engine reports is shown by its face, which reaches into the panel's controls.
+    // What the engine reports is shown by its face, which reaches into the panel's controls; so
+    // does what the service reports.
     friend class PanelEngineView;
+    friend class ServiceFace;
+    LRESULT OnServiceLink(WPARAM, LPARAM)
+    {
+        serviceFace.OnLink();
+        return 0;
+    }
+    LRESULT OnElevatedVerbDone(WPARAM result, LPARAM outcome)
+    {
+        serviceFace.OnVerbDone(static_cast<DWORD>(result), outcome);
+        return 0;
+    }
     LRESULT OnShowError(WPARAM, LPARAM)
     {
         engineView.OnShowError();
@@ -91,4 +104,5 @@ private:
     TrayPresence trayIcon;
     PanelEngineView engineView{*this};
     BridgeEngine engine{engineView};
+    ServiceFace serviceFace{*this};  // attached only while the service holds the line
 };

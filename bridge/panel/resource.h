@@ -48,3 +48,6 @@
 #define IDC_ACCESS_CONFIG_PORT 1046
 #define IDC_ACCESS_RFC2217_PORT 1047
 #define IDC_ACCESS_TRACE_FILE 1048
+
+// The shield drawn beside the Listen button while it starts or stops the service.
+#define IDC_SERVICE_SHIELD 1060

@@ -21,6 +21,7 @@ void ServiceEngineView::Failure(FailureKind kind, const std::string& text)
 
 void ServiceEngineView::LineLost(const std::string& text)
 {
+    board.LineLost(true);
     // A port that never opened is waited for as a lost one; its failure was written already.
     if (!events.Failing(EventClass::SERIAL_PORT))
         events.Failed(EventClass::LINE_LOST, text);
@@ -28,6 +29,7 @@ void ServiceEngineView::LineLost(const std::string& text)
 
 void ServiceEngineView::LineBack()
 {
+    board.LineLost(false);
     if (stopping)
         return;
     events.Recovered(EventClass::SERIAL_PORT, portName);

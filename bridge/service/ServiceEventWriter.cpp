@@ -8,9 +8,9 @@
 // The message table is built from VextorEvents.mc; its ids must be the ones the core writes.
 static_assert(MSG_SERVICE_STARTED == ServiceEventLog::ID_STARTED && MSG_SERVICE_STOPPED == ServiceEventLog::ID_STOPPED);
 static_assert(MSG_SOCKETS_FAILED == ServiceEventLog::FIRST_FAILURE_ID &&
-              MSG_UNEXPECTED_FAILED == ServiceEventLog::FIRST_FAILURE_ID + ServiceEventLog::FAILURE_COUNT - 1);
+              MSG_STATUS_PIPE_FAILED == ServiceEventLog::FIRST_FAILURE_ID + ServiceEventLog::FAILURE_COUNT - 1);
 static_assert(MSG_SOCKETS_RECOVERED == ServiceEventLog::FIRST_RECOVERY_ID &&
-              MSG_UNEXPECTED_RECOVERED == ServiceEventLog::FIRST_RECOVERY_ID + ServiceEventLog::FAILURE_COUNT - 1);
+              MSG_STATUS_PIPE_RECOVERED == ServiceEventLog::FIRST_RECOVERY_ID + ServiceEventLog::FAILURE_COUNT - 1);
 
 namespace {
 WORD TypeOf(ServiceEventLog::Type type)

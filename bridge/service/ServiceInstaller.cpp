@@ -17,6 +17,9 @@ constexpr const wchar_t* ACCOUNT = L"NT AUTHORITY\\LocalService";
 constexpr const wchar_t* DESCRIPTION =
     L"Udostępnia port szeregowy centrali w sieci lokalnej, także gdy nikt nie jest zalogowany.";
 constexpr DWORD STOP_WAIT_MS = 10000;
+constexpr DWORD STATE_POLL_MS = 100;
+// A start reported as STOPPED this soon may be the state from before the start request was taken.
+constexpr DWORD START_SETTLE_MS = 1000;
 
 std::wstring ProgramPath()
 {
@@ -200,6 +203,35 @@ bool ServiceInstaller::Stop()
         return false;
     report.Note(L"Usługa Vextor jest zatrzymana.");
     return true;
+}
+
+bool ServiceInstaller::StartAndWait()
+{
+    ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager)
+        return Fail(L"Brak dostępu do menedżera usług; uruchom jako administrator", ::GetLastError());
+    ServiceHandle service(::OpenServiceW(manager.Get(), SERVICE_NAME, SERVICE_START | SERVICE_QUERY_STATUS));
+    if (!service)
+        return Fail(L"Nie można otworzyć usługi Vextor", ::GetLastError());
+    if (!::StartServiceW(service.Get(), 0, nullptr) && ::GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+        return Fail(L"Nie można uruchomić usługi Vextor", ::GetLastError());
+    // The service manager has no wait of its own for a state: asked a few times a second.
+    const DWORD started = ::GetTickCount();
+    for (;;) {
+        SERVICE_STATUS status{};
+        if (!::QueryServiceStatus(service.Get(), &status))
+            return Fail(L"Nie można odczytać stanu usługi Vextor", ::GetLastError());
+        if (status.dwCurrentState == SERVICE_RUNNING) {
+            report.Note(L"Usługa Vextor działa.");
+            return true;
+        }
+        if (status.dwCurrentState == SERVICE_STOPPED && ::GetTickCount() - started > START_SETTLE_MS)
+            return Fail(L"Usługa Vextor zatrzymała się zaraz po uruchomieniu",
+                        status.dwWin32ExitCode ? status.dwWin32ExitCode : ERROR_SERVICE_NEVER_STARTED);
+        if (::GetTickCount() - started > STOP_WAIT_MS)
+            return Fail(L"Usługa Vextor nie ruszyła w ciągu 10 s", WAIT_TIMEOUT);
+        ::Sleep(STATE_POLL_MS);
+    }
 }
 
 bool ServiceInstaller::Uninstall()

@@ -24,6 +24,8 @@ public:
     // Stops the service and waits (at most 10 s) for its process to end, so that its program file
     // can be replaced. A missing or stopped service is success.
     bool Stop();
+    // Starts the service and waits (at most 10 s) until it runs. A running service is success.
+    bool StartAndWait();
 
 private:
     bool Fail(const std::wstring& what, DWORD error);

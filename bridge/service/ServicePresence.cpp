@@ -1,10 +1,26 @@
-// Whether the service "Vextor" is installed and may run: then it holds the line, and a panel leaves the line alone.
+// What the service manager says of the service "Vextor": whether it holds the line, its state and process, its program.
 #include "ServicePresence.h"
 
 #include <vector>
 
+#include "../core/ImagePathProgram.h"
 #include "ServiceHandle.h"
 #include "ServiceInstaller.h"
+
+namespace {
+// The service's configuration, read with a user's rights; empty when it cannot be read.
+std::vector<QUERY_SERVICE_CONFIGW> Configuration(SC_HANDLE service)
+{
+    DWORD needed = 0;
+    ::QueryServiceConfigW(service, nullptr, 0, &needed);
+    if (needed < sizeof(QUERY_SERVICE_CONFIGW))
+        return {};
+    std::vector<QUERY_SERVICE_CONFIGW> buffer(needed / sizeof(QUERY_SERVICE_CONFIGW) + 1);
+    if (!::QueryServiceConfigW(service, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof buffer[0]), &needed))
+        return {};
+    return buffer;
+}
+}
 
 bool ServicePresence::HoldsLine()
 {
@@ -22,12 +38,42 @@ bool ServicePresence::HoldsLine()
     const ServiceHandle service(::OpenServiceW(manager.Get(), ServiceInstaller::SERVICE_NAME, SERVICE_QUERY_CONFIG));
     if (!service)
         return true;
+    const auto configuration = Configuration(service.Get());
+    return configuration.empty() || configuration[0].dwStartType != SERVICE_DISABLED;
+}
+
+ServicePresence::State ServicePresence::Now()
+{
+    State result;
+    const ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager)
+        return result;
+    const ServiceHandle service(::OpenServiceW(manager.Get(), ServiceInstaller::SERVICE_NAME, SERVICE_QUERY_STATUS));
+    if (!service) {
+        result.installed = ::GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
+        return result;
+    }
+    result.installed = true;
+    SERVICE_STATUS_PROCESS status{};
     DWORD needed = 0;
-    ::QueryServiceConfigW(service.Get(), nullptr, 0, &needed);
-    if (needed < sizeof(QUERY_SERVICE_CONFIGW))
-        return true;
-    std::vector<QUERY_SERVICE_CONFIGW> buffer(needed / sizeof(QUERY_SERVICE_CONFIGW) + 1);
-    if (!::QueryServiceConfigW(service.Get(), buffer.data(), static_cast<DWORD>(buffer.size() * sizeof buffer[0]), &needed))
-        return true;
-    return buffer[0].dwStartType != SERVICE_DISABLED;
+    if (::QueryServiceStatusEx(service.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+                               &needed)) {
+        result.state = status.dwCurrentState;
+        result.processId = status.dwProcessId;
+    }
+    return result;
+}
+
+std::wstring ServicePresence::Program()
+{
+    const ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager)
+        return {};
+    const ServiceHandle service(::OpenServiceW(manager.Get(), ServiceInstaller::SERVICE_NAME, SERVICE_QUERY_CONFIG));
+    if (!service)
+        return {};
+    const auto configuration = Configuration(service.Get());
+    if (configuration.empty() || !configuration[0].lpBinaryPathName)
+        return {};
+    return ImagePathProgram::Of(configuration[0].lpBinaryPathName);
 }

@@ -1,6 +1,7 @@
 // The service's run: the engine with the machine's settings and no window of the panel, on ServiceMain's thread.
 #include "ServiceRun.h"
 
+#include <cstdio>
 #include <exception>
 #include <optional>
 #include <string>
@@ -39,6 +40,23 @@ std::string Describe(const BridgeOptions& options)
         text += ", " + ComPortList::Name(options.comPort);
     return text;
 }
+
+// Local time as the panel shows a failure's moment.
+std::string LocalTimeText()
+{
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute, now.wSecond);
+    return text;
+}
+}
+
+ServiceRun::ServiceRun(HANDLE stopEvent)
+    : stop(stopEvent), pipe(::GetCurrentThreadId()),
+      board(writer, [this](const ServiceStatus& status) { pipe.Publish(status); }, LocalTimeText)
+{
 }
 
 ServiceRun::Exit ServiceRun::Run(const std::function<void()>& running)
@@ -69,6 +87,9 @@ ServiceRun::Exit ServiceRun::Serve(const std::function<void()>& running)
 
     BridgeEngine bridge(view);
     engine = &bridge;
+    // Its thread posts to this one, whose queue the engine's host window has made by now.
+    if (pipe.Start())
+        pipe.Publish(board.Current());
     running();
     events.Started(Describe(options));
     // Settings that make no sense would fail the same way after any restart: the service stays
@@ -83,6 +104,8 @@ ServiceRun::Exit ServiceRun::Serve(const std::function<void()>& running)
     view.Stopping();
     if (bridge.Listening())
         bridge.Stop();
+    // The panels see the pipe break, and ask the service manager what became of the service.
+    pipe.Stop();
     engine = nullptr;
     events.Stopped(served ? "zatrzymana przez menedżer usług" : "błąd oczekiwania na komunikaty");
     if (!served)
@@ -93,6 +116,9 @@ ServiceRun::Exit ServiceRun::Serve(const std::function<void()>& running)
 void ServiceRun::Listen()
 {
     std::optional<ListenCheck::Failure> failure;
+    // Before the engine starts, so that what it reports while starting (a COM port that is not
+    // there) comes after the listeners' ports and the line's first settings.
+    board.Listening(options, EngineReport::NO_CLIENT_TEXT);
     try {
         failure = engine->Start(options);
     } catch (const std::exception& e) {
@@ -100,11 +126,13 @@ void ServiceRun::Listen()
         // the exchange's traffic unnoticed, and trying again every few seconds would only fill the
         // trace with listens and stops: the service stays idle until someone mends it and restarts it.
         engine->Stop();
+        board.Idle();
         RetryLater(false);
         view.Failure(FailureKind::LOG_FILE, e.what());
         return;
     }
     if (failure) {
+        board.Idle();
         events.Failed(ServiceEventLog::Failure::LISTENER, failure->message);
         RetryLater(true);
         return;
@@ -136,8 +164,23 @@ bool ServiceRun::ServeUntilStopped()
             // The thread's own timer comes without a window.
             if (!message.hwnd && message.message == WM_TIMER && retryTimer && message.wParam == retryTimer)
                 Listen();
+            else if (!message.hwnd && message.message == StatusPipeServer::WM_STATUS_PIPE)
+                OnStatusPipe(static_cast<DWORD>(message.wParam));
             else
                 ::DispatchMessageA(&message);
         }
     }
+}
+
+void ServiceRun::OnStatusPipe(DWORD error)
+{
+    const std::string name = "\\\\.\\pipe\\Vextor.status";
+    if (!error) {
+        events.Recovered(ServiceEventLog::Failure::STATUS_PIPE, name);
+        return;
+    }
+    const std::string why = error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY
+                                ? "nazwę " + name + " zajął inny program"
+                                : "nie można utworzyć " + name;
+    events.Failed(ServiceEventLog::Failure::STATUS_PIPE, why + " (błąd systemu " + std::to_string(error) + ").");
 }

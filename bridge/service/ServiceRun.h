@@ -6,8 +6,10 @@
 
 #include "../core/BridgeOptions.h"
 #include "../core/ServiceEventLog.h"
+#include "../core/ServiceStatusBoard.h"
 #include "ServiceEngineView.h"
 #include "ServiceEventWriter.h"
+#include "StatusPipeServer.h"
 
 class BridgeEngine;
 
@@ -25,7 +27,7 @@ public:
         DWORD serviceExitCode;
     };
 
-    explicit ServiceRun(HANDLE stopEvent) : stop(stopEvent) {}
+    explicit ServiceRun(HANDLE stopEvent);
     ServiceRun(const ServiceRun&) = delete;
     ServiceRun& operator=(const ServiceRun&) = delete;
 
@@ -39,11 +41,16 @@ private:
     void RetryLater(bool retry);
     // Serves the thread's messages until the stop event is set; false when the wait failed.
     bool ServeUntilStopped();
+    // The status pipe's thread says whether the pipe's name is ours.
+    void OnStatusPipe(DWORD error);
 
     HANDLE stop;  // not owned
     ServiceEventWriter writer;
-    ServiceEventLog events{writer};
-    ServiceEngineView view{events};
+    StatusPipeServer pipe;
+    // Between the event log and its writer: every failure written is also the panel's to show.
+    ServiceStatusBoard board;
+    ServiceEventLog events{board};
+    ServiceEngineView view{events, board};
     BridgeOptions options;
     BridgeEngine* engine = nullptr;  // while Serve runs
     UINT_PTR retryTimer = 0;         // the thread's timer while a Listen waits to be tried again

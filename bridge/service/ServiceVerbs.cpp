@@ -30,6 +30,8 @@ int ServiceVerbs::Run(const CommandLineVerb& verb)
         return ServiceInstaller(report).Uninstall() ? EXIT_OK : EXIT_FAILED;
     case CommandLineVerb::Verb::STOP_SERVICE:
         return ServiceInstaller(report).Stop() ? EXIT_OK : EXIT_FAILED;
+    case CommandLineVerb::Verb::START_SERVICE:
+        return ServiceInstaller(report).StartAndWait() ? EXIT_OK : EXIT_FAILED;
     case CommandLineVerb::Verb::SERVICE: {
         const DWORD error = ServiceEntry::Dispatch();
         if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT)

@@ -1,4 +1,5 @@
 """The bridge as a Windows service: its verbs, what --install-service sets up and --uninstall-service removes."""
+import hashlib
 import os
 import shutil
 import subprocess
@@ -17,9 +18,21 @@ MSG_LISTENER_FAILED = 102
 # Wine's mount manager links com1 afresh at every start of a session, unless this key names its device.
 WINE_PORTS = "HKLM\\Software\\Wine\\Ports"
 STATES = {1: "STOPPED", 2: "START_PENDING", 3: "STOP_PENDING", 4: "RUNNING"}
-OK, LISTEN, LISTEN_PORT, STATUS = 1, 1006, 1007, 1038
-SERVICE_HOLDS_LINE = "Linię obsługuje usługa Vextor"
+OK, LISTEN, LISTEN_PORT, SPEED, STATUS, SHIELD = 1, 1006, 1007, 1018, 1038, 1060
+PANEL_TITLE = "kavrel"
+SERVICE_STOPPED = "Usługa Vextor jest zatrzymana"
+UNTRUSTED = "Kanał stanu usługi należy do obcego programu"
 SPEED_9600 = bytes([3, 0, 0, 0, 0, 0x80, 0x25, 0, 0])
+SPEED_2400 = bytes([3, 0, 0, 0, 0]) + (2400).to_bytes(4, "little")
+PIPE = "\\\\.\\pipe\\Vextor.status"
+# What a squatter would have the panel believe.
+FAKE_FIELDS = b"data=5000\nstatus=10.6.6.6\nrate=110\n"
+
+
+def service_sid(name):
+    """NT SERVICE\\<name>, as the system derives it: S-1-5-80 and the SHA-1 of the upper-cased name."""
+    digest = hashlib.sha1(name.upper().encode("utf-16-le")).digest()
+    return "S-1-5-80-" + "-".join(str(int.from_bytes(digest[i:i + 4], "little")) for i in range(0, 20, 4))
 
 
 def text(value):
@@ -241,8 +254,9 @@ def test_the_panel_leaves_the_line_to_the_service_running_or_stopped(wine, drive
     user_key = "Software\\MORVEK Sp. z o.o.\\vextor\\Settings"
     for running in (True, False):
         bridge = start_bridge()
-        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == SERVICE_HOLDS_LINE, 30, "the service's status line")
-        assert not driver.enabled(bridge.hwnd, LISTEN)
+        wait_for(lambda: driver.text(bridge.hwnd, STATUS) == ("(brak połączenia)" if running else SERVICE_STOPPED),
+                 30, "the service's state in the status line")
+        assert driver.text(bridge.hwnd, LISTEN) == ("Zatrzymaj usługę" if running else "Uruchom usługę")
         assert not driver.enabled(bridge.hwnd, LISTEN_PORT)
         assert driver.text(bridge.hwnd, LISTEN_PORT) == str(ports["data"]), "not the machine's settings"
         if running:
@@ -256,6 +270,135 @@ def test_the_panel_leaves_the_line_to_the_service_running_or_stopped(wine, drive
             answers_at(ports["data"])
             control(wine, "net", "stop", "Vextor")
             wait_state(driver, "STOPPED")
+
+
+def shown_speed(driver, bridge):
+    index = driver.selection(bridge.hwnd, SPEED)
+    return driver.item_text(bridge.hwnd, SPEED, index) if index >= 0 else None
+
+
+def status_is_at(driver, hwnd, text, what, timeout=10.0):
+    wait_for(lambda: driver.text(hwnd, STATUS) == text, timeout, what)
+
+
+def status_is(driver, bridge, text, what, timeout=10.0):
+    status_is_at(driver, bridge.hwnd, text, what, timeout)
+
+
+@pytest.fixture
+def serving(wine, driver, program, line, ports):
+    """The service running with the machine's settings of these tests."""
+    store_machine(driver, **{"Portu IP nasłuchu": ports["data"], "configPort": ports["config"],
+                             "Prędkość transmisji": 19200, "Logowanie do pliku": 0, "traceFileName": ""})
+    if service_state(driver) != "RUNNING":
+        control(wine, "sc", "start", "Vextor")
+        wait_state(driver, "RUNNING")
+    answers_at(ports["data"])
+
+
+def test_the_panel_follows_the_service_live(wine, driver, start_bridge, serving, line, ports):
+    bridge = start_bridge()
+    status_is(driver, bridge, "(brak połączenia)", "the service's status")
+    assert shown_speed(driver, bridge) == "19200"
+    assert driver.enabled(bridge.hwnd, LISTEN) and not driver.enabled(bridge.hwnd, SPEED)
+    with connect(ports["data"], source="127.0.0.2"):
+        status_is(driver, bridge, "127.0.0.2", "the client in the panel")
+        with connect(ports["config"]) as config:
+            config.sendall(SPEED_2400)
+            wait_for(lambda: shown_speed(driver, bridge) == "2400", 10, "the speed list at the record's 2400")
+            assert line.speed() == 2400
+            config.sendall(SPEED_9600)
+            wait_for(lambda: shown_speed(driver, bridge) == "9600", 10, "the speed list back at 9600")
+    status_is(driver, bridge, "(brak połączenia)", "the client gone from the panel")
+
+    line.unplug()
+    try:
+        status_is(driver, bridge, "COM1 odłączony", "the line's loss in the panel", 30)
+    finally:
+        line.replug()
+        driver.set_value(WINE_PORTS, "COM1", REG_SZ, os.ttyname(line.slave).encode() + b"\0")
+    status_is(driver, bridge, "(brak połączenia)", "the line back in the panel", 30)
+    answers_at(ports["data"])
+
+
+def test_a_users_panel_stops_and_starts_the_service_through_the_services_program(wine, driver, program, serving,
+                                                                                  ports):
+    # A user without elevation: the shield is drawn, and the button starts the service's own
+    # program with its verb. Wine shows no prompt and elevates nothing, but lets anyone control
+    # services: the service manager's state shows that the copy ran and did its work.
+    pid = driver.start_limited(program.windows_path, windows_path(program.folder))
+    try:
+        hwnd = driver.find(PANEL_TITLE, 20000)
+        status_is_at(driver, hwnd, "(brak połączenia)", "the service's status")
+        assert driver.control_visible(hwnd, SHIELD)
+        assert driver.text(hwnd, LISTEN) == "Zatrzymaj usługę"
+        driver.click(hwnd, LISTEN)
+        wait_state(driver, "STOPPED", 30)
+        wait_for(lambda: refused(ports["data"]) and refused(ports["config"]), 10, "the ports closed")
+        status_is_at(driver, hwnd, SERVICE_STOPPED, "the stop in the panel")
+        wait_for(lambda: driver.text(hwnd, LISTEN) == "Uruchom usługę" and driver.enabled(hwnd, LISTEN), 10,
+                 "the button ready to start")
+        driver.click(hwnd, LISTEN)
+        wait_state(driver, "RUNNING", 30)
+        answers_at(ports["data"])
+        status_is_at(driver, hwnd, "(brak połączenia)", "the service's status again")
+        assert driver.text(hwnd, LISTEN) == "Zatrzymaj usługę"
+        assert driver.message_box(0) is None, "a successful start or stop showed a box"
+    finally:
+        driver.end_process(pid)
+
+
+def test_a_restart_behind_the_panels_back_is_followed(wine, driver, start_bridge, serving, ports):
+    bridge = start_bridge()
+    status_is(driver, bridge, "(brak połączenia)", "the service's status")
+    control(wine, "net", "stop", "Vextor")
+    wait_state(driver, "STOPPED")
+    status_is(driver, bridge, SERVICE_STOPPED, "the stop in the panel")
+    control(wine, "sc", "start", "Vextor")
+    wait_state(driver, "RUNNING")
+    status_is(driver, bridge, "(brak połączenia)", "the panel linked again")
+    with connect(ports["data"], source="127.0.0.2"):
+        status_is(driver, bridge, "127.0.0.2", "the client in the panel")
+
+
+def test_the_status_pipe_lets_users_read_only_and_drops_a_reader_that_never_reads(driver, start_bridge, serving, ports):
+    sid = service_sid("Vextor")
+    literal = f"D:P(D;;GA;;;NU)(A;;GA;;;SY)(A;;GA;;;{sid})(A;;0x120089;;;BA)(A;;0x120089;;;IU)"
+    # The system prints FILE_GENERIC_READ (0x120089) by its SDDL name.
+    assert driver.pipe_sddl(PIPE) == literal.replace("0x120089", "FR") == driver.canonical_sddl(literal)
+
+    bridge = start_bridge()
+    status_is(driver, bridge, "(brak połączenia)", "the service's status")
+    stuck = driver.hold_pipe(PIPE)
+    with connect(ports["config"]) as config:
+        # Each record changes the line's rate, and each change is a state for every reader.
+        for i in range(200):
+            config.sendall(SPEED_2400 if i % 2 == 0 else SPEED_9600)
+            if driver.peek_pipe(stuck) is None:
+                break
+        wait_for(lambda: driver.peek_pipe(stuck) is None, 30, "the reader that never reads dropped")
+        config.sendall(SPEED_9600)
+    wait_for(lambda: shown_speed(driver, bridge) == "9600", 10, "the panel, which reads, still following")
+    driver.release_pipe(stuck)
+    answers_at(ports["data"])
+
+
+def test_a_squatter_on_the_pipes_name_is_not_trusted_and_the_service_bridges(wine, driver, start_bridge, serving, ports):
+    control(wine, "net", "stop", "Vextor")
+    wait_state(driver, "STOPPED")
+    fake = b"VXST\x01\x00" + len(FAKE_FIELDS).to_bytes(2, "little") + FAKE_FIELDS
+    squatter = driver.squat_pipe(PIPE, fake)
+    try:
+        control(wine, "sc", "start", "Vextor")
+        wait_state(driver, "RUNNING")
+        answers_at(ports["data"])
+        bridge = start_bridge()
+        status_is(driver, bridge, UNTRUSTED, "the squatter refused")
+        assert shown_speed(driver, bridge) != "110", "the squatter's state was shown"
+    finally:
+        driver.release_pipe(squatter)
+    # The service takes its name back on its next try.
+    status_is(driver, bridge, "(brak połączenia)", "the service's own pipe", 30)
 
 
 def test_uninstall_removes_the_service_and_its_events_and_keeps_the_settings(wine, driver, program):

@@ -5,6 +5,7 @@
 
 #include "bridge/core/CommandLineVerb.h"
 #include "bridge/core/ServiceEventLog.h"
+#include "bridge/core/ServiceStatusBoard.h"
 #include "bridge/service/ServiceEngineView.h"
 
 using Verb = CommandLineVerb::Verb;
@@ -23,6 +24,10 @@ TEST(CommandLineVerb, UnknownWordsAndExtraArgumentsAreRefusedNamingTheWord)
     EXPECT_EQ(extra.verb, Verb::REFUSED);
     EXPECT_NE(extra.refusal.find(L"\"now\""), std::wstring::npos);
     EXPECT_EQ(CommandLineVerb::Parse({L"--service", L"--service"}).verb, Verb::REFUSED);
+    // The panel's elevated copies get exactly one word, and nothing may ride along with it.
+    EXPECT_EQ(CommandLineVerb::Parse({L"--start-service"}).verb, Verb::START_SERVICE);
+    EXPECT_EQ(CommandLineVerb::Parse({L"--stop-service"}).verb, Verb::STOP_SERVICE);
+    EXPECT_EQ(CommandLineVerb::Parse({L"--start-service", L"--install-service"}).verb, Verb::REFUSED);
 }
 
 namespace {
@@ -36,6 +41,18 @@ struct FakeWriter : ServiceEventLog::Writer {
             ids.push_back(entry.id);
         return ids;
     }
+};
+}
+
+namespace {
+// The service's chain as it runs: the event log writes through the status board to the writer.
+struct ServiceChain {
+    FakeWriter writer;
+    std::vector<ServiceStatus> published;
+    ServiceStatusBoard board{writer, [this](const ServiceStatus& s) { published.push_back(s); },
+                             [] { return std::string("2026-12-07 14:03:05"); }};
+    ServiceEventLog log{board};
+    ServiceEngineView view{log, board};
 };
 }
 
@@ -88,7 +105,7 @@ TEST(ServiceEventLog, EachClassHasItsOwnIdAndTheDocumentedType)
         {Failure::LISTENER, 102, Type::WARNING_ENTRY},      {Failure::SERIAL_PORT, 103, Type::WARNING_ENTRY},
         {Failure::SERIAL_SETTINGS, 104, Type::ERROR_ENTRY}, {Failure::LINE_LOST, 105, Type::WARNING_ENTRY},
         {Failure::LOG_FILE, 106, Type::ERROR_ENTRY},        {Failure::TRACE_FILE, 107, Type::WARNING_ENTRY},
-        {Failure::UNEXPECTED, 108, Type::ERROR_ENTRY},
+        {Failure::UNEXPECTED, 108, Type::ERROR_ENTRY},      {Failure::STATUS_PIPE, 109, Type::WARNING_ENTRY},
     };
     static_assert(std::size(table) == ServiceEventLog::FAILURE_COUNT);
     for (const auto& row : table) {
@@ -100,9 +117,8 @@ TEST(ServiceEventLog, EachClassHasItsOwnIdAndTheDocumentedType)
 
 TEST(ServiceEngineView, APortMissingAtTheStartIsOneFailureAndOneRecoveryNamingThePort)
 {
-    FakeWriter writer;
-    ServiceEventLog log(writer);
-    ServiceEngineView view(log);
+    ServiceChain chain;
+    auto& [writer, published, board, log, view] = chain;
     view.SetPortName("COM1");
     // As the engine tells it: the open fails, the settings then fail on no port, the port is waited for.
     view.Failure(FailureKind::SERIAL_PORT, "Handle Error COM1");
@@ -125,9 +141,8 @@ TEST(ServiceEngineView, APortMissingAtTheStartIsOneFailureAndOneRecoveryNamingTh
 
 TEST(ServiceEngineView, EachKindOfFailureGoesToItsClassInThePanelsWords)
 {
-    FakeWriter writer;
-    ServiceEventLog log(writer);
-    ServiceEngineView view(log);
+    ServiceChain chain;
+    auto& [writer, published, board, log, view] = chain;
     view.Failure(FailureKind::SERIAL_SETTINGS, "Błąd ustawień COM3");
     view.Failure(FailureKind::LOG_FILE, "log");
     view.Failure(FailureKind::TRACE_FILE, "trace");
@@ -135,4 +150,34 @@ TEST(ServiceEngineView, EachKindOfFailureGoesToItsClassInThePanelsWords)
     view.Failure(FailureKind::OTHER, "handler");
     EXPECT_EQ(writer.Ids(), (std::vector<unsigned>{104, 106, 107, 108}));
     EXPECT_EQ(writer.entries[0].text, "Błąd ustawień COM3");
+}
+
+TEST(ServiceStatusBoard, FollowsTheEngineAndTheNewestFailureAndPublishesOnlyChanges)
+{
+    ServiceChain chain;
+    auto& [writer, published, board, log, view] = chain;
+    BridgeOptions options;
+    options.listenPort = 5000;
+    options.configPort = 5002;
+    options.serial = {19200, 2, 0};
+    board.Listening(options, "(brak połączenia)");
+    view.StatusChanged("127.0.0.2");
+    view.RateSet(9600, RateCause::SPEED_RECORD);
+    view.RateSet(9600, RateCause::COM_PORT_CLIENT);
+    ASSERT_EQ(published.size(), 3u) << "an unchanged state is not sent again";
+    EXPECT_EQ(published.back().status, "127.0.0.2");
+    EXPECT_EQ(published.back().rate, 9600);
+    EXPECT_EQ(published.back().parity, 2);
+    EXPECT_EQ((std::vector<int>{published.back().dataPort, published.back().configPort}), (std::vector<int>{5000, 5002}));
+
+    view.LineLost("COM1 odłączony");
+    EXPECT_TRUE(board.Current().lineLost);
+    EXPECT_EQ(board.Current().failure, "COM1 odłączony");
+    EXPECT_EQ(board.Current().failureTime, "2026-12-07 14:03:05");
+    view.LineBack();
+    EXPECT_FALSE(board.Current().lineLost);
+    EXPECT_EQ(board.Current().failure, "COM1 odłączony") << "a recovery keeps the last failure on show";
+    board.Idle();
+    EXPECT_FALSE(board.Current().Listening());
+    EXPECT_EQ(writer.Ids(), (std::vector<unsigned>{105, 205}));
 }

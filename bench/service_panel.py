@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Figures of the panel as the service's face, under Wine: how soon the panel shows the service's
+changes, the service's CPU with the panel open and with it closed, and the round trip through the
+service with and without a reader on the status pipe that never reads.
+
+bash bench/service_panel.sh   (installs, builds, then runs this; figures go to docs/benchmarks.md)
+"""
+import os
+import socket
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from run import (BUILD, ROOT, VextorService, cpu_seconds, percentile, replace_section, restart_windows,  # noqa: E402
+                 round_trips_of, settle)
+from exchange_sim import SimulatedExchange  # noqa: E402
+from wineenv import WineSession, hexed, wait_for  # noqa: E402
+
+PORT = 47300
+STATUS, SPEED = 1038, 1018
+PIPE = "\\\\.\\pipe\\Vextor.status"
+SAMPLES = 10
+
+
+def idle_cpu(pids, seconds=10.0):
+    before = [cpu_seconds(p) for p in pids]
+    time.sleep(seconds)  # measuring a span of idle time, not waiting for anything
+    return [(cpu_seconds(p) - b) / seconds * 100 for p, b in zip(pids, before)]
+
+
+def until(condition, timeout=10.0):
+    """Seconds until the condition held, asked as often as the driver answers."""
+    start = time.perf_counter()
+    wait_for(condition, timeout, "the panel to follow", interval=0.002)
+    return time.perf_counter() - start
+
+
+def ms(values):
+    return f"{statistics.median(values) * 1000:.0f} / {max(values) * 1000:.0f}"
+
+
+def main():
+    session = WineSession(own_display=True)
+    restart_windows(session)
+    exchange = SimulatedExchange(os.path.join(session.prefix, "dosdevices", "com1"), mode="echo")
+    service = type("Service", (VextorService,), {"name": "service", "build": BUILD})(session, exchange, PORT)
+    driver = service.driver
+    panel_process = None
+    figures = {}
+    try:
+        client = socket.create_connection(("127.0.0.1", PORT), timeout=30)
+        client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        settle(client)
+        service_pids = service.pids()
+        figures["closed"] = idle_cpu(service_pids)
+        panel_process = session.start(service.exe, service.workdir)
+        panel = driver.find("kavrel", 30000)
+        wait_for(lambda: driver.text(panel, STATUS) == "127.0.0.1", 30, "the panel linked")
+        cpu = idle_cpu(service_pids + [panel_process.pid])
+        figures["open"], figures["panel"] = cpu[:-1], cpu[-1]
+        client.close()
+        wait_for(lambda: driver.text(panel, STATUS) == "(brak połączenia)", 10, "the client gone")
+
+        appear = []
+        for _ in range(SAMPLES):
+            other = socket.socket()
+            other.bind(("127.0.0.2", 0))
+            other.connect(("127.0.0.1", PORT))
+            appear.append(until(lambda: driver.text(panel, STATUS) == "127.0.0.2"))
+            other.close()
+            wait_for(lambda: driver.text(panel, STATUS) == "(brak połączenia)", 10, "the client gone")
+        figures["appear"] = appear
+
+        speeds = []
+        with socket.create_connection(("127.0.0.1", service.com_port + 100), timeout=10) as config:
+            for i in range(SAMPLES):
+                rate, index = (2400, 4) if i % 2 == 0 else (9600, 7)
+                config.sendall(bytes([3, 0, 0, 0, 0]) + rate.to_bytes(4, "little"))
+                speeds.append(until(lambda: driver.selection(panel, SPEED) == index))
+        figures["speed"] = speeds
+
+        reconnect = []
+        for _ in range(3):
+            subprocess.run(["/usr/lib/wine/wine64", "net", "stop", "Vextor"], env=session.env, capture_output=True,
+                           timeout=60)
+            wait_for(lambda: driver.ask("svcstate", hexed("Vextor")).startswith("ok 1 "), 60, "stopped")
+            subprocess.run(["/usr/lib/wine/wine64", "sc", "start", "Vextor"], env=session.env, capture_output=True,
+                           timeout=60)
+            wait_for(lambda: driver.ask("svcstate", hexed("Vextor")).startswith("ok 4 "), 60, "running",
+                     interval=0.002)
+            reconnect.append(until(lambda: driver.text(panel, STATUS) == "(brak połączenia)", 30))
+        figures["reconnect"] = reconnect
+        service.service_pid = wait_for(service._service_process, 30, "the service's process")
+
+        client = socket.create_connection(("127.0.0.1", PORT), timeout=30)
+        client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        settle(client)
+        rtt = {"without": [], "with": []}
+        for _ in range(2):
+            rtt["without"].append(round_trips_of(client, 500)[1])
+            stuck = driver.hold_pipe(PIPE)
+            rtt["with"].append(round_trips_of(client, 500)[1])
+            driver.release_pipe(stuck)
+        figures["rtt"] = rtt
+        client.close()
+    finally:
+        if panel_process and panel_process.poll() is None:
+            panel_process.kill()
+            panel_process.wait(15)
+        service.close()
+        exchange.close()
+        session.close()
+
+    rtt_text = lambda pairs: ", ".join(f"{p50:.2f} / {p99:.2f}" for p50, p99 in pairs)  # noqa: E731
+    text = "\n".join([
+        "## The panel as the service's face", "",
+        f"`bash bench/service_panel.sh` on this machine ({os.cpu_count()} cores), {time.strftime('%Y-%m-%d')}: "
+        "the x86_64 build run as a service by Wine's service manager, the panel beside it in the same Windows.", "",
+        "| figure | value |", "|---|---|",
+        f"| service's CPU, a client connected and idle, panel closed | {figures['closed'][0]:.2f} % "
+        f"(Wine's server {sum(figures['closed'][1:]):.2f} %) |",
+        f"| the same with the panel open and idle | {figures['open'][0]:.2f} % (Wine's server "
+        f"{sum(figures['open'][1:]):.2f} %); the panel itself {figures['panel']:.2f} % |",
+        f"| a client from 127.0.0.2 in the panel's status line, p50 / max of {SAMPLES} | {ms(figures['appear'])} ms |",
+        f"| a speed record in the panel's speed list, p50 / max of {SAMPLES} | {ms(figures['speed'])} ms |",
+        f"| panel linked again after `net stop` and `sc start`, from RUNNING, p50 / max of 3 | "
+        f"{ms(figures['reconnect'])} ms |",
+        f"| 1-byte round trip p50 / p99 ms, 500 each, twice: no other reader | {rtt_text(figures['rtt']['without'])} |",
+        f"| the same with a reader on the status pipe that never reads | {rtt_text(figures['rtt']['with'])} |",
+        "", "CPU is % of one core over 10 s. The panel reads the service's status pipe on a thread of its "
+        "own that sleeps in a read until the service writes; it asks the service manager once a second "
+        "only while it has no link.", ""])
+    print(text)
+    replace_section(os.path.join(ROOT, "docs", "benchmarks.md"), "service-panel", text)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
