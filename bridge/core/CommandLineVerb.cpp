@@ -18,6 +18,7 @@ constexpr VerbWord VERBS[] = {
     {L"--uninstall-service", CommandLineVerb::Verb::UNINSTALL_SERVICE},
     {L"--stop-service", CommandLineVerb::Verb::STOP_SERVICE},
     {L"--start-service", CommandLineVerb::Verb::START_SERVICE},
+    {L"--edit-service-settings", CommandLineVerb::Verb::EDIT_SERVICE_SETTINGS},
 };
 }
 
@@ -30,7 +31,7 @@ CommandLineVerb CommandLineVerb::Parse(const std::vector<std::wstring>& argument
     const auto known = std::find_if(std::begin(VERBS), std::end(VERBS), [&](const VerbWord& v) { return first == v.word; });
     if (known == std::end(VERBS)) {
         result.verb = Verb::REFUSED;
-        result.refusal = L"Nieznany argument: \"" + first + L"\". Dozwolone: --install-service, --uninstall-service, --start-service, --stop-service.";
+        result.refusal = L"Nieznany argument: \"" + first + L"\". Dozwolone: --install-service, --uninstall-service, --start-service, --stop-service, --edit-service-settings.";
         return result;
     }
     if (arguments.size() > 1) {

@@ -12,6 +12,7 @@ public:
         UNINSTALL_SERVICE,  // stop and remove the service; settings and data stay
         STOP_SERVICE,       // stop the service and wait for its process to end, for an upgrade
         START_SERVICE,      // start the service and wait until it runs, for the panel's elevated copy
+        EDIT_SERVICE_SETTINGS,  // the panel editing the service's settings, for the panel's elevated copy
         REFUSED,            // an unknown verb or an extra argument: see `refusal`
     };
 

@@ -20,6 +20,8 @@ BOOL CBridgeApp::InitInstance()
 {
     // The service's verbs run and end the program with their exit code; no argument is the panel.
     const CommandLineVerb verb = ServiceVerbs::FromCommandLine();
+    if (verb.verb == CommandLineVerb::Verb::EDIT_SERVICE_SETTINGS)
+        return EditServiceSettings();
     if (verb.verb != CommandLineVerb::Verb::PANEL) {
         SetExitCode(ServiceVerbs::Run(verb));
         return FALSE;
@@ -51,6 +53,24 @@ BOOL CBridgeApp::InitInstance()
         m_pMainWnd = nullptr;
     }
     // No message loop after the panel: the process ends here.
+    return FALSE;
+}
+
+// The administrator's copy a panel beside the service starts: it runs beside that panel (no
+// single-instance guard), shows no tray icon and starts no engine; its settings are the machine's.
+BOOL CBridgeApp::EditServiceSettings()
+{
+    if (!AfxSocketInit()) {
+        AfxMessageBox("Błąd inicjacji soketu.", MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    SetRegistryKey(BridgeSettings::COMPANY_KEY);
+    settings = MachineSettingsKey::Store().Load();
+    CControlPanelDlg panel(settings);
+    m_pMainWnd = &panel;
+    panel.editingServiceSettings = true;
+    panel.DoModal();
+    m_pMainWnd = nullptr;
     return FALSE;
 }
 

@@ -16,6 +16,7 @@ public:
     BridgeSettings settings;  // UI thread only
 
 private:
+    BOOL EditServiceSettings();
     // Under the current user's profile: HKCU\Software\<company>\<program name>\Settings.
     SettingsStore Store() const;
 

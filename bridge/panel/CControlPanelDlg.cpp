@@ -96,7 +96,8 @@ BOOL CControlPanelDlg::OnInitDialog()
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     trayIcon.Define(m_hWnd, IDI_TRAY, WM_TRAY_NOTIFY,
                     ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_TRAY)), TRAY_TIP);
-    trayIcon.Add();
+    if (!editingServiceSettings)
+        trayIcon.Add();
 
     FillLists();
     shown = settings.ToPanel();
@@ -109,7 +110,9 @@ BOOL CControlPanelDlg::OnInitDialog()
     presets.ApplyManualRule();
     ApplyLogRules();
     UpdateData(false);
-    if (serviceHoldsLine)
+    if (editingServiceSettings)
+        serviceSettings.Attach();
+    else if (serviceHoldsLine)
         ShowServiceLook();
     return TRUE;
 }
@@ -279,6 +282,11 @@ void CControlPanelDlg::OnOK()
 {
     if (!UpdateData(true))
         return;
+    if (editingServiceSettings) {
+        if (serviceSettings.Save())
+            EndDialog(IDOK);
+        return;
+    }
     if (engine.Listening())
         engine.Shutdown();
     CopyPanelToSettings();
@@ -288,19 +296,23 @@ void CControlPanelDlg::OnOK()
 
 // Escape hides the panel like its close box: ending the program belongs to "&Koniec",
 // which stops the engine, keeps the settings and removes the tray icon.
+// The editing copy has no tray icon to come back from: there Escape drops the changes and ends it.
 void CControlPanelDlg::OnCancel()
 {
-    trayIcon.Hide();
+    if (editingServiceSettings)
+        EndDialog(IDCANCEL);
+    else
+        trayIcon.Hide();
 }
 
 void CControlPanelDlg::OnClose()
 {
-    trayIcon.Hide();
+    OnCancel();
 }
 
 void CControlPanelDlg::OnSize(UINT type, int, int)
 {
-    if (type == SIZE_MINIMIZED)
+    if (type == SIZE_MINIMIZED && !editingServiceSettings)
         trayIcon.Hide();
 }
 
@@ -309,6 +321,8 @@ void CControlPanelDlg::OnSysCommand(UINT id, LPARAM)
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg about(this);
         about.DoModal();
+    } else if ((id & 0xFFF0) == IDM_SERVICE_SETTINGS && serviceHoldsLine) {
+        serviceFace.OnEditSettings();
     } else {
         Default();
     }

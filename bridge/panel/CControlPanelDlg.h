@@ -12,6 +12,7 @@
 #include "ComPortChooser.h"
 #include "ModelPresetChooser.h"
 #include "ServiceFace.h"
+#include "ServiceSettingsEditor.h"
 #include "TrayPresence.h"
 
 // Tray icon callback message.
@@ -32,6 +33,8 @@ public:
     std::function<void()> saveSettings;
     // Set before the panel opens: the service holds the line, and the panel only shows its settings.
     bool serviceHoldsLine = false;
+    // Set before the panel opens: an administrator's copy editing the service's settings.
+    bool editingServiceSettings = false;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -70,6 +73,7 @@ private:
     // does what the service reports.
     friend class PanelEngineView;
     friend class ServiceFace;
+    friend class ServiceSettingsEditor;
     LRESULT OnServiceLink(WPARAM, LPARAM)
     {
         serviceFace.OnLink();
@@ -105,4 +109,5 @@ private:
     PanelEngineView engineView{*this};
     BridgeEngine engine{engineView};
     ServiceFace serviceFace{*this};  // attached only while the service holds the line
+    ServiceSettingsEditor serviceSettings{*this};  // attached only in the editing copy
 };

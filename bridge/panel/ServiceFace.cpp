@@ -14,6 +14,8 @@ constexpr const char* START_SERVICE_TEXT = "Uruchom usługę";
 constexpr const char* TRAY_TIP = "Vextor: ";
 constexpr const wchar_t* STOP_VERB = L"--stop-service";
 constexpr const wchar_t* START_VERB = L"--start-service";
+constexpr const wchar_t* EDIT_VERB = L"--edit-service-settings";
+constexpr const char* EDIT_COMMAND_TEXT = "Zmień ustawienia usługi ...";
 
 bool Elevated()
 {
@@ -55,7 +57,14 @@ void ServiceFace::Attach()
     if (!Elevated())
         ShowShield(button);
     ShowButton();
+    AddMenuCommand();
     link->Start();
+}
+
+void ServiceFace::AddMenuCommand() const
+{
+    if (HMENU systemMenu = ::GetSystemMenu(owner.m_hWnd, FALSE))
+        ::AppendMenuA(systemMenu, MF_STRING, IDM_SERVICE_SETTINGS, EDIT_COMMAND_TEXT);
 }
 
 // The panel's classic controls have no shield of their own (that needs common controls 6): the
@@ -114,6 +123,10 @@ void ServiceFace::OnLink()
     owner.SetDlgItemText(IDC_STATUS, line);
     owner.trayIcon.SetTip((TRAY_TIP + line).c_str());
     if (snapshot.link == ServiceStatusLink::Link::CONNECTED && snapshot.status.Listening()) {
+        // The ports the service listens on, which may be newer than the settings the panel read.
+        owner.SetDlgItemText(IDC_LISTEN_PORT, std::to_string(snapshot.status.dataPort));
+        if (snapshot.status.configPort)
+            owner.SetDlgItemText(IDC_CONFIG_PORT, std::to_string(snapshot.status.configPort));
         owner.SetComboSel(IDC_SPEED, SerialEncodings::SpeedIndexOf(snapshot.status.rate));
         owner.SetComboSel(IDC_PARITY, SerialEncodings::ParityIndexOf(snapshot.status.parity));
         owner.SetComboSel(IDC_STOP_BITS, SerialEncodings::StopBitsIndexOf(snapshot.status.stopBits));
@@ -121,30 +134,45 @@ void ServiceFace::OnLink()
     ShowButton();
 }
 
-void ServiceFace::OnListen()
+bool ServiceFace::RunVerb(const wchar_t* verbWord)
 {
     if (!verb || verb->Running())
-        return;
+        return false;
     const std::wstring program = ServicePresence::Program();
     if (program.empty()) {
         AfxMessageBox("Nie można odczytać, jaki program uruchamia usługę Vextor.", MB_OK | MB_ICONEXCLAMATION);
-        return;
+        return false;
     }
-    stopAsked = serviceState == SERVICE_RUNNING || serviceState == SERVICE_START_PENDING;
-    if (!verb->Run(program, stopAsked ? STOP_VERB : START_VERB))
-        return;
+    if (!verb->Run(program, verbWord))
+        return false;
+    running = verbWord;
     ShowButton();
+    return true;
+}
+
+void ServiceFace::OnListen()
+{
+    const bool stops = serviceState == SERVICE_RUNNING || serviceState == SERVICE_START_PENDING;
+    RunVerb(stops ? STOP_VERB : START_VERB);
+}
+
+void ServiceFace::OnEditSettings()
+{
+    RunVerb(EDIT_VERB);
 }
 
 void ServiceFace::OnVerbDone(DWORD result, LPARAM outcome)
 {
     verb->Finished();
+    const wchar_t* ended = running;
+    running = nullptr;
     ShowButton();
-    const std::string what = stopAsked ? "zatrzymać" : "uruchomić";
+    const std::string what = ended == STOP_VERB ? "zatrzymać usługi Vextor" : ended == START_VERB ? "uruchomić usługi Vextor"
+                                                                                                 : "zmienić ustawień usługi Vextor";
     if (outcome == ElevatedVerb::NOT_STARTED)
-        AfxMessageBox("Nie można " + what + " usługi Vextor: błąd systemu " + std::to_string(result) + ".",
-                      MB_OK | MB_ICONEXCLAMATION);
-    else if (outcome == ElevatedVerb::ENDED && result != 0)
-        AfxMessageBox("Nie udało się " + what + " usługi Vextor (kod wyjścia " + std::to_string(result) + ").",
+        AfxMessageBox("Nie można " + what + ": błąd systemu " + std::to_string(result) + ".", MB_OK | MB_ICONEXCLAMATION);
+    // The editing copy told its user itself what became of the settings.
+    else if (outcome == ElevatedVerb::ENDED && result != 0 && ended != EDIT_VERB)
+        AfxMessageBox("Nie udało się " + what + " (kod wyjścia " + std::to_string(result) + ").",
                       MB_OK | MB_ICONEXCLAMATION);
 }

@@ -22,12 +22,17 @@ public:
     void Attach();
     // The Listen button: the service is started or stopped by an administrator's copy.
     void OnListen();
+    // The system menu's "Zmień ustawienia usługi ...": an administrator's copy of the panel edits them.
+    void OnEditSettings();
     // WM_SERVICE_LINK and WM_ELEVATED_VERB_DONE.
     void OnLink();
     void OnVerbDone(DWORD result, LPARAM outcome);
 
 private:
     void ShowButton();
+    void AddMenuCommand() const;
+    // The copy of the service's program with this verb; false when none could be started.
+    bool RunVerb(const wchar_t* verbWord);
     void ShowShield(HWND button);
     std::string StatusLine(const ServiceStatusLink::Snapshot& snapshot) const;
 
@@ -36,5 +41,5 @@ private:
     std::unique_ptr<ElevatedVerb> verb;
     HWND shield = nullptr;        // the shield's icon beside the button; a child of the panel
     DWORD serviceState = 0;       // the last state the link told
-    bool stopAsked = false;       // what the copy under way was asked to do
+    const wchar_t* running = nullptr;  // the verb of the copy under way
 };

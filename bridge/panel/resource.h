@@ -8,6 +8,8 @@
 #define IDR_MAINFRAME 128
 #define IDI_TRAY 131
 #define IDM_ABOUTBOX 16
+// The system menu's command, beside the service, to edit the service's settings.
+#define IDM_SERVICE_SETTINGS 32
 
 #define IDC_COM1 1000
 #define IDC_COM2 1001

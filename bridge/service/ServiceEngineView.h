@@ -16,7 +16,7 @@ public:
     // The COM port the line runs on, named when it comes back.
     void SetPortName(const std::string& name) { portName = name; }
     // The engine is being stopped: a loss it takes back is no recovery.
-    void Stopping() { stopping = true; }
+    void Stopping(bool value) { stopping = value; }
 
     void StageReached(ListenStage) override {}
     void StatusChanged(const std::string& text) override { board.Status(text); }

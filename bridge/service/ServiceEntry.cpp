@@ -19,19 +19,22 @@ std::mutex statusLock;
 SERVICE_STATUS_HANDLE statusHandle = nullptr;
 SERVICE_STATUS status{};
 
-// Made before the dispatcher starts and closed after it returned: both threads only use it between.
+// Made before the dispatcher starts and closed after it returned: both threads only use them between.
 CHandle stopEvent;
+CHandle settingsEvent;  // auto-reset: the settings changed, apply them
 }
 
 DWORD ServiceEntry::Dispatch()
 {
     stopEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!stopEvent.IsValid())
+    settingsEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!stopEvent.IsValid() || !settingsEvent.IsValid())
         return ::GetLastError();
     std::wstring name = ServiceInstaller::SERVICE_NAME;
     const SERVICE_TABLE_ENTRYW table[] = {{name.data(), ServiceMain}, {nullptr, nullptr}};
     const DWORD error = ::StartServiceCtrlDispatcherW(table) ? NO_ERROR : ::GetLastError();
     stopEvent.Close();
+    settingsEvent.Close();
     return error;
 }
 
@@ -46,7 +49,7 @@ void WINAPI ServiceEntry::ServiceMain(DWORD, LPWSTR*)
         status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     }
     Report(SERVICE_START_PENDING);
-    ServiceRun run(stopEvent.Get());
+    ServiceRun run(stopEvent.Get(), settingsEvent.Get());
     const ServiceRun::Exit exit = run.Run([] { Report(SERVICE_RUNNING); });
     Report(SERVICE_STOPPED, exit.win32ExitCode, exit.serviceExitCode);
 }
@@ -66,6 +69,10 @@ DWORD WINAPI ServiceEntry::Control(DWORD control, DWORD, LPVOID, LPVOID)
         ::SetEvent(stopEvent.Get());
         return NO_ERROR;
     }
+    case SERVICE_CONTROL_PARAMCHANGE:
+        // Only a signal: the service's thread reads the settings and applies them.
+        ::SetEvent(settingsEvent.Get());
+        return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
         return NO_ERROR;
     default:
@@ -78,7 +85,8 @@ void ServiceEntry::Report(DWORD state, DWORD win32ExitCode, DWORD serviceExitCod
     std::lock_guard guard(statusLock);
     const bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
     status.dwCurrentState = state;
-    status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+    status.dwControlsAccepted =
+        state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PARAMCHANGE : 0;
     status.dwWin32ExitCode = win32ExitCode;
     status.dwServiceSpecificExitCode = serviceExitCode;
     status.dwCheckPoint = pending ? status.dwCheckPoint + 1 : 0;

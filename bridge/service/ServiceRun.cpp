@@ -53,8 +53,8 @@ std::string LocalTimeText()
 }
 }
 
-ServiceRun::ServiceRun(HANDLE stopEvent)
-    : stop(stopEvent), pipe(::GetCurrentThreadId()),
+ServiceRun::ServiceRun(HANDLE stopEvent, HANDLE settingsEvent)
+    : stop(stopEvent), settings(settingsEvent), pipe(::GetCurrentThreadId()),
       board(writer, [this](const ServiceStatus& status) { pipe.Publish(status); }, LocalTimeText)
 {
 }
@@ -92,16 +92,12 @@ ServiceRun::Exit ServiceRun::Serve(const std::function<void()>& running)
         pipe.Publish(board.Current());
     running();
     events.Started(Describe(options));
-    // Settings that make no sense would fail the same way after any restart: the service stays
-    // up and idle, and says why.
-    if (auto failure = ListenCheck::Check(options, LocalAddresses::Ipv4()))
-        events.Failed(ServiceEventLog::Failure::SETTINGS, failure->message);
-    else
+    if (SettingsHold())
         Listen();
 
     const bool served = ServeUntilStopped();
     RetryLater(false);
-    view.Stopping();
+    view.Stopping(true);
     if (bridge.Listening())
         bridge.Stop();
     // The panels see the pipe break, and ask the service manager what became of the service.
@@ -111,6 +107,33 @@ ServiceRun::Exit ServiceRun::Serve(const std::function<void()>& running)
     if (!served)
         return {ERROR_SERVICE_SPECIFIC_ERROR, ServiceEventLog::FailureId(ServiceEventLog::Failure::UNEXPECTED)};
     return {NO_ERROR, 0};
+}
+
+// Settings that make no sense would fail the same way after any restart: the service stays up
+// and idle, and says why, until they are mended and applied.
+bool ServiceRun::SettingsHold()
+{
+    if (auto failure = ListenCheck::Check(options, LocalAddresses::Ipv4())) {
+        events.Failed(ServiceEventLog::Failure::SETTINGS, failure->message);
+        return false;
+    }
+    events.Recovered(ServiceEventLog::Failure::SETTINGS, Describe(options));
+    return true;
+}
+
+void ServiceRun::ApplySettings()
+{
+    RetryLater(false);
+    if (engine->Listening()) {
+        view.Stopping(true);  // the line's loss taken back here is no recovery either
+        engine->Stop();
+        view.Stopping(false);
+    }
+    board.Idle();
+    options = MachineSettingsKey::Store().Load().ToOptions(DataFolderName());
+    view.SetPortName(ComPortList::Name(options.comPort));
+    if (SettingsHold())
+        Listen();
 }
 
 void ServiceRun::Listen()
@@ -154,10 +177,15 @@ void ServiceRun::RetryLater(bool retry)
 bool ServiceRun::ServeUntilStopped()
 {
     for (;;) {
-        const DWORD woken = ::MsgWaitForMultipleObjectsEx(1, &stop, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        const HANDLE waits[] = {stop, settings};
+        const DWORD woken = ::MsgWaitForMultipleObjectsEx(2, waits, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0)
             return true;
-        if (woken != WAIT_OBJECT_0 + 1)
+        if (woken == WAIT_OBJECT_0 + 1) {
+            ApplySettings();
+            continue;
+        }
+        if (woken != WAIT_OBJECT_0 + 2)
             return false;
         MSG message;
         while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -45,6 +45,7 @@ int ServiceVerbs::Run(const CommandLineVerb& verb)
         report.Failure(verb.refusal);
         return EXIT_REFUSED;
     case CommandLineVerb::Verb::PANEL:
+    case CommandLineVerb::Verb::EDIT_SERVICE_SETTINGS:  // windows of the panel: not a console verb
         break;
     }
     return EXIT_OK;

@@ -20,6 +20,9 @@ WINE_PORTS = "HKLM\\Software\\Wine\\Ports"
 STATES = {1: "STOPPED", 2: "START_PENDING", 3: "STOP_PENDING", 4: "RUNNING"}
 OK, LISTEN, LISTEN_PORT, SPEED, STATUS, SHIELD = 1, 1006, 1007, 1018, 1038, 1060
 PANEL_TITLE = "kavrel"
+EDIT_TITLE = "Ustawienia usługi Vextor"
+WM_SYSCOMMAND, SERVICE_SETTINGS_COMMAND, IDYES = 0x112, 32, 6
+PARAMCHANGE, ERROR_SERVICE_NOT_ACTIVE = 6, 1062
 SERVICE_STOPPED = "Usługa Vextor jest zatrzymana"
 UNTRUSTED = "Kanał stanu usługi należy do obcego programu"
 SPEED_9600 = bytes([3, 0, 0, 0, 0, 0x80, 0x25, 0, 0])
@@ -399,6 +402,64 @@ def test_a_squatter_on_the_pipes_name_is_not_trusted_and_the_service_bridges(win
         driver.release_pipe(squatter)
     # The service takes its name back on its next try.
     status_is(driver, bridge, "(brak połączenia)", "the service's own pipe", 30)
+
+
+def machine_port(driver):
+    return driver.registry(MACHINE_KEY)["Portu IP nasłuchu"]
+
+
+def moved_to(port, old):
+    """The service serves the new port and no longer the old one."""
+    answers_at(port, 10)
+    wait_for(lambda: refused(old), 10, f"port {old} closed")
+
+
+def test_the_editing_copy_refuses_a_bad_setting_and_the_service_applies_a_good_one(driver, start_bridge, serving,
+                                                                                    ports):
+    bridge = start_bridge()
+    status_is(driver, bridge, "(brak połączenia)", "the service's status")
+    driver.post(bridge.hwnd, WM_SYSCOMMAND, SERVICE_SETTINGS_COMMAND)
+    editor = driver.find(EDIT_TITLE, 20000)
+    assert editor, "the editing copy did not open"
+    assert driver.enabled(editor, LISTEN_PORT) and driver.text(editor, LISTEN_PORT) == str(ports["data"])
+    new_port = free_port()
+    try:
+        driver.set_text(editor, LISTEN_PORT, str(ports["config"]))
+        driver.post_click(editor, OK)
+        box = driver.message_box(20000)
+        assert box and box[2] == "Port konfiguracji musi być inny niż port nasłuchu.", box
+        driver.click(box[0], OK)
+        assert machine_port(driver) == (REG_DWORD, dword(ports["data"])), "a refused setting reached the key"
+
+        driver.set_text(editor, LISTEN_PORT, str(new_port))
+        driver.post_click(editor, OK)
+        box = driver.message_box(20000)
+        assert box and "rozłączony" in box[2], box
+        driver.click(box[0], IDYES)
+        wait_for(lambda: driver.ask("visible", editor) == "err nowindow", 20, "the editing copy ended")
+        assert machine_port(driver) == (REG_DWORD, dword(new_port))
+        moved_to(new_port, ports["data"])
+        wait_for(lambda: driver.text(bridge.hwnd, LISTEN_PORT) == str(new_port), 10, "the panel showing the new port")
+    finally:
+        store_machine(driver, **{"Portu IP nasłuchu": ports["data"]})
+        assert driver.control_service("Vextor", PARAMCHANGE) == 0
+    moved_to(ports["data"], new_port)
+
+
+def test_a_setting_written_by_hand_is_applied_by_paramchange_or_at_the_next_start(wine, driver, serving, ports):
+    new_port = free_port()
+    try:
+        store_machine(driver, **{"Portu IP nasłuchu": new_port})
+        assert driver.control_service("Vextor", PARAMCHANGE) == 0
+        moved_to(new_port, ports["data"])
+        control(wine, "net", "stop", "Vextor")
+        wait_state(driver, "STOPPED")
+        assert driver.control_service("Vextor", PARAMCHANGE) == ERROR_SERVICE_NOT_ACTIVE
+    finally:
+        store_machine(driver, **{"Portu IP nasłuchu": ports["data"]})
+    control(wine, "sc", "start", "Vextor")
+    wait_state(driver, "RUNNING")
+    answers_at(ports["data"])
 
 
 def test_uninstall_removes_the_service_and_its_events_and_keeps_the_settings(wine, driver, program):

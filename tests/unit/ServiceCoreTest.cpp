@@ -27,7 +27,9 @@ TEST(CommandLineVerb, UnknownWordsAndExtraArgumentsAreRefusedNamingTheWord)
     // The panel's elevated copies get exactly one word, and nothing may ride along with it.
     EXPECT_EQ(CommandLineVerb::Parse({L"--start-service"}).verb, Verb::START_SERVICE);
     EXPECT_EQ(CommandLineVerb::Parse({L"--stop-service"}).verb, Verb::STOP_SERVICE);
+    EXPECT_EQ(CommandLineVerb::Parse({L"--edit-service-settings"}).verb, Verb::EDIT_SERVICE_SETTINGS);
     EXPECT_EQ(CommandLineVerb::Parse({L"--start-service", L"--install-service"}).verb, Verb::REFUSED);
+    EXPECT_EQ(CommandLineVerb::Parse({L"--edit-service-settings", L"/s"}).verb, Verb::REFUSED);
 }
 
 namespace {
@@ -134,7 +136,7 @@ TEST(ServiceEngineView, APortMissingAtTheStartIsOneFailureAndOneRecoveryNamingTh
     view.LineLost("COM1 odłączony");
     view.LineBack();
     view.LineLost("COM1 odłączony");
-    view.Stopping();
+    view.Stopping(true);
     view.LineBack();
     EXPECT_EQ(writer.Ids(), (std::vector<unsigned>{103, 203, 105, 205, 105}));
 }
