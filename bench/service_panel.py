@@ -38,6 +38,14 @@ def until(condition, timeout=10.0):
     return time.perf_counter() - start
 
 
+def serves(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=1).close()
+        return True
+    except OSError:
+        return False
+
+
 def ms(values):
     return f"{statistics.median(values) * 1000:.0f} / {max(values) * 1000:.0f}"
 
@@ -95,6 +103,17 @@ def main():
         figures["reconnect"] = reconnect
         service.service_pid = wait_for(service._service_process, 30, "the service's process")
 
+        # A new data port written to the machine's key and applied with PARAMCHANGE, until it serves.
+        applied = []
+        for port in (PORT + 1, PORT, PORT + 1, PORT):
+            driver.ok("regset", hexed(VextorService.MACHINE_KEY), hexed("Portu IP nasłuchu"), 4,
+                      port.to_bytes(4, "little").hex())
+            start = time.perf_counter()
+            assert driver.control_service("Vextor", 6) == 0
+            wait_for(lambda: serves(port), 30, f"port {port}", interval=0.002)
+            applied.append(time.perf_counter() - start)
+        figures["applied"] = applied
+
         client = socket.create_connection(("127.0.0.1", PORT), timeout=30)
         client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         settle(client)
@@ -128,6 +147,7 @@ def main():
         f"| a speed record in the panel's speed list, p50 / max of {SAMPLES} | {ms(figures['speed'])} ms |",
         f"| panel linked again after `net stop` and `sc start`, from RUNNING, p50 / max of 3 | "
         f"{ms(figures['reconnect'])} ms |",
+        f"| a new data port applied with PARAMCHANGE until it serves, p50 / max of 4 | {ms(figures['applied'])} ms |",
         f"| 1-byte round trip p50 / p99 ms, 500 each, twice: no other reader | {rtt_text(figures['rtt']['without'])} |",
         f"| the same with a reader on the status pipe that never reads | {rtt_text(figures['rtt']['with'])} |",
         "", "CPU is % of one core over 10 s. The panel reads the service's status pipe on a thread of its "

@@ -30,21 +30,33 @@ int Number(const std::string& text)
     std::from_chars(text.data(), text.data() + text.size(), value);
     return value;
 }
+
+// The fields by name; "lost" is the one flag, sent as 0 or 1.
+struct NumberField {
+    const char* name;
+    int ServiceStatus::*member;
+};
+constexpr NumberField NUMBERS[] = {{"data", &ServiceStatus::dataPort},  {"config", &ServiceStatus::configPort},
+                                   {"rfc2217", &ServiceStatus::rfc2217Port}, {"rate", &ServiceStatus::rate},
+                                   {"parity", &ServiceStatus::parity},   {"stop", &ServiceStatus::stopBits}};
+struct TextField {
+    const char* name;
+    std::string ServiceStatus::*member;
+};
+constexpr TextField TEXTS[] = {{"status", &ServiceStatus::status},
+                               {"failure", &ServiceStatus::failure},
+                               {"failed_at", &ServiceStatus::failureTime}};
+constexpr const char* LOST = "lost";
 }
 
 std::string ServiceStatusFrame::Encode(const ServiceStatus& status)
 {
     std::string payload;
-    AddNumber(payload, "data", status.dataPort);
-    AddNumber(payload, "config", status.configPort);
-    AddNumber(payload, "rfc2217", status.rfc2217Port);
-    AddText(payload, "status", status.status);
-    AddNumber(payload, "lost", status.lineLost ? 1 : 0);
-    AddNumber(payload, "rate", status.rate);
-    AddNumber(payload, "parity", status.parity);
-    AddNumber(payload, "stop", status.stopBits);
-    AddText(payload, "failure", status.failure);
-    AddText(payload, "failed_at", status.failureTime);
+    for (const NumberField& field : NUMBERS)
+        AddNumber(payload, field.name, status.*field.member);
+    for (const TextField& field : TEXTS)
+        AddText(payload, field.name, status.*field.member);
+    AddNumber(payload, LOST, status.lineLost ? 1 : 0);
 
     std::string frame(MAGIC, sizeof MAGIC);
     frame += static_cast<char>(VERSION);
@@ -68,25 +80,13 @@ void ServiceStatusFrame::ReadFields(const std::string& payload, ServiceStatus& s
             continue;
         const std::string name = field.substr(0, equals);
         const std::string value = field.substr(equals + 1);
-        if (name == "data")
-            status.dataPort = Number(value);
-        else if (name == "config")
-            status.configPort = Number(value);
-        else if (name == "rfc2217")
-            status.rfc2217Port = Number(value);
-        else if (name == "status")
-            status.status = value;
-        else if (name == "lost")
+        for (const NumberField& number : NUMBERS)
+            if (name == number.name)
+                status.*number.member = Number(value);
+        for (const TextField& text : TEXTS)
+            if (name == text.name)
+                status.*text.member = value;
+        if (name == LOST)
             status.lineLost = Number(value) != 0;
-        else if (name == "rate")
-            status.rate = Number(value);
-        else if (name == "parity")
-            status.parity = Number(value);
-        else if (name == "stop")
-            status.stopBits = Number(value);
-        else if (name == "failure")
-            status.failure = value;
-        else if (name == "failed_at")
-            status.failureTime = value;
     }
 }

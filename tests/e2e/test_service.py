@@ -446,12 +446,22 @@ def test_the_editing_copy_refuses_a_bad_setting_and_the_service_applies_a_good_o
     moved_to(ports["data"], new_port)
 
 
-def test_a_setting_written_by_hand_is_applied_by_paramchange_or_at_the_next_start(wine, driver, serving, ports):
+def test_a_setting_written_by_hand_is_applied_by_paramchange_or_at_the_next_start(wine, driver, start_bridge, serving,
+                                                                                    ports):
+    bridge = start_bridge()
+    status_is(driver, bridge, "(brak połączenia)", "the service's status")
     new_port = free_port()
     try:
+        # Settings that cannot be served leave the service idle, and the panel says why.
+        store_machine(driver, **{"Portu IP nasłuchu": ports["config"]})
+        assert driver.control_service("Vextor", PARAMCHANGE) == 0
+        status_is(driver, bridge, "Usługa nie nasłuchuje: Port konfiguracji musi być inny niż port nasłuchu.",
+                  "the failure in the panel")
+        assert refused(ports["data"])
         store_machine(driver, **{"Portu IP nasłuchu": new_port})
         assert driver.control_service("Vextor", PARAMCHANGE) == 0
         moved_to(new_port, ports["data"])
+        status_is(driver, bridge, "(brak połączenia)", "the service listening again")
         control(wine, "net", "stop", "Vextor")
         wait_state(driver, "STOPPED")
         assert driver.control_service("Vextor", PARAMCHANGE) == ERROR_SERVICE_NOT_ACTIVE
@@ -462,10 +472,16 @@ def test_a_setting_written_by_hand_is_applied_by_paramchange_or_at_the_next_star
     answers_at(ports["data"])
 
 
-def test_uninstall_removes_the_service_and_its_events_and_keeps_the_settings(wine, driver, program):
+def test_uninstall_removes_the_service_and_its_events_and_keeps_the_settings(wine, driver, program, start_bridge,
+                                                                             serving):
+    # With a panel open beside the service: it holds no handle that would leave the service
+    # waiting for deletion.
+    bridge = start_bridge()
+    status_is(driver, bridge, "(brak połączenia)", "the service's status")
     code, _, err = program.run("--uninstall-service")
     assert code == 0, err
     assert service_state(driver) is None
+    status_is(driver, bridge, "Usługa Vextor nie jest zainstalowana", "the panel told")
     assert [driver.registry(SERVICE_KEY), driver.registry(EVENT_SOURCE_KEY)] == [None, None]
     assert driver.registry(MACHINE_KEY) is not None
     assert os.path.isdir(os.path.join(wine.prefix, "drive_c", "ProgramData", "MORVEK", "Vextor"))
