@@ -5,6 +5,7 @@ service with and without a reader on the status pipe that never reads.
 
 bash bench/service_panel.sh   (installs, builds, then runs this; figures go to docs/benchmarks.md)
 """
+import argparse
 import os
 import socket
 import statistics
@@ -50,14 +51,32 @@ def ms(values):
     return f"{statistics.median(values) * 1000:.0f} / {max(values) * 1000:.0f}"
 
 
+def baseline_idle(session, exchange, build):
+    """The idle CPU of another build's service (the bridge before the panel could follow it)."""
+    service = type("Baseline", (VextorService,), {"name": "baseline", "build": build})(session, exchange, PORT)
+    try:
+        with socket.create_connection(("127.0.0.1", PORT), timeout=30) as client:
+            settle(client)
+            return idle_cpu(service.pids())
+    finally:
+        service.close()
+
+
 def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--baseline", metavar="LABEL=DIR", help="a build whose idle service is measured first")
+    args = parser.parse_args()
     session = WineSession(own_display=True)
     restart_windows(session)
     exchange = SimulatedExchange(os.path.join(session.prefix, "dosdevices", "com1"), mode="echo")
+    figures = {}
+    label = None
+    if args.baseline:
+        label, folder = args.baseline.split("=", 1)
+        figures["baseline"] = baseline_idle(session, exchange, folder)
     service = type("Service", (VextorService,), {"name": "service", "build": BUILD})(session, exchange, PORT)
     driver = service.driver
     panel_process = None
-    figures = {}
     try:
         client = socket.create_connection(("127.0.0.1", PORT), timeout=30)
         client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
@@ -138,7 +157,10 @@ def main():
         "## The panel as the service's face", "",
         f"`bash bench/service_panel.sh` on this machine ({os.cpu_count()} cores), {time.strftime('%Y-%m-%d')}: "
         "the x86_64 build run as a service by Wine's service manager, the panel beside it in the same Windows.", "",
-        "| figure | value |", "|---|---|",
+        "| figure | value |", "|---|---|"] + ([
+        f"| the service of the build {label}, before the panel followed it: a client connected and idle | "
+        f"{figures['baseline'][0]:.2f} % (Wine's server {sum(figures['baseline'][1:]):.2f} %) |"]
+        if "baseline" in figures else []) + [
         f"| service's CPU, a client connected and idle, panel closed | {figures['closed'][0]:.2f} % "
         f"(Wine's server {sum(figures['closed'][1:]):.2f} %) |",
         f"| the same with the panel open and idle | {figures['open'][0]:.2f} % (Wine's server "
