@@ -147,7 +147,8 @@ void ServiceRun::Listen()
     } catch (const std::exception& e) {
         // The log file could not be made. Serving without the log that was asked for would lose
         // the exchange's traffic unnoticed, and trying again every few seconds would only fill the
-        // trace with listens and stops: the service stays idle until someone mends it and restarts it.
+        // trace with listens and stops: the service stays idle until someone mends it and applies the
+        // settings or restarts it.
         engine->Stop();
         board.Idle();
         RetryLater(false);
