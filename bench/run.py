@@ -47,6 +47,7 @@ def wait_port(port, timeout=20):
 class Vextor:
     name = "vextor (under wine64)"
     build = BUILD
+    window_thread = True  # the panel's thread runs the engine: its calls per burst are counted
 
     def __init__(self, session, exchange, port):
         self.session = session
@@ -76,9 +77,12 @@ class Vextor:
         # The listeners are up before the button reads "&Stop". No probe connection: a client
         # right behind a short connection was cut off by builds before that fault was mended.
         # Wine's server does the port and socket calls on the program's behalf: count it too.
-        self.helpers = [pid for pid in map(int, subprocess.run(["pgrep", "wineserver"], capture_output=True,
-                                                               text=True).stdout.split())
-                        if self._same_prefix(pid)]
+        self.helpers = self._wineservers()
+
+    def _wineservers(self):
+        return [pid for pid in map(int, subprocess.run(["pgrep", "wineserver"], capture_output=True,
+                                                       text=True).stdout.split())
+                if self._same_prefix(pid)]
 
     def _same_prefix(self, pid):
         try:
@@ -101,6 +105,7 @@ class VextorService(Vextor):
     """The same build run as a service by Wine's service manager: the machine's settings, its log in
     the data folder, no window."""
     MACHINE_KEY = "HKLM\\Software\\Wow6432Node\\MORVEK Sp. z o.o.\\vextor\\Settings"
+    window_thread = False
 
     def __init__(self, session, exchange, port):
         self.session = session
@@ -125,9 +130,7 @@ class VextorService(Vextor):
         wait_port_listening(port, 60)
         wait_port_listening(self.com_port, 60)
         self.service_pid = wait_for(self._service_process, 30, "the service's process")
-        self.helpers = [pid for pid in map(int, subprocess.run(["pgrep", "wineserver"], capture_output=True,
-                                                               text=True).stdout.split())
-                        if self._same_prefix(pid)]
+        self.helpers = self._wineservers()
 
     def _service_process(self):
         for pid in map(int, subprocess.run(["pgrep", "-f", "vextor.exe"], capture_output=True, text=True).stdout.split()):
@@ -351,7 +354,7 @@ def measure(bridge_class, session, exchange, port, stream_seconds, round_trips):
         figures["delay"] = (statistics.median(delays), percentile(delays, 0.99)) if delays else (0, 0)
         figures["stream_cpu"] = ((after[0] - before[0]) / elapsed * 100, (sum(after[1:]) - sum(before[1:])) / elapsed * 100)
 
-        if isinstance(bridge, Vextor) and not isinstance(bridge, VextorService):
+        if getattr(bridge, "window_thread", False):
             figures["window_calls"] = window_thread_calls(bridge.proc.pid, exchange, client)
 
         before = [cpu_seconds(p) for p in pids]
