@@ -3,6 +3,7 @@
 
 #include <winsvc.h>
 
+#include "../../framework/CHandle.h"
 #include "../core/SerialEncodings.h"
 #include "../service/ServicePresence.h"
 #include "CControlPanelDlg.h"
@@ -22,12 +23,12 @@ bool Elevated()
     HANDLE token = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
         return false;
+    CHandle owned;
+    owned.Reset(token);
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    const bool elevated = ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-                          elevation.TokenIsElevated;
-    ::CloseHandle(token);
-    return elevated;
+    return ::GetTokenInformation(owned.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated;
 }
 
 std::string StateText(DWORD state)

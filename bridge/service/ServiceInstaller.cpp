@@ -186,16 +186,27 @@ bool ServiceInstaller::StopAndWait(SC_HANDLE service)
     return true;
 }
 
-bool ServiceInstaller::Stop()
+// The manager's handle is only needed to open the service: it is closed here.
+bool ServiceInstaller::OpenExisting(DWORD access, ServiceHandle& service)
 {
-    ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager)
         return Fail(L"Brak dostępu do menedżera usług; uruchom jako administrator", ::GetLastError());
-    ServiceHandle service(::OpenServiceW(manager.Get(), SERVICE_NAME, SERVICE_STOP | SERVICE_QUERY_STATUS));
+    service.Reset(::OpenServiceW(manager.Get(), SERVICE_NAME, access));
     if (!service) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_SERVICE_DOES_NOT_EXIST)
             return Fail(L"Nie można otworzyć usługi Vextor", error);
+    }
+    return true;
+}
+
+bool ServiceInstaller::Stop()
+{
+    ServiceHandle service;
+    if (!OpenExisting(SERVICE_STOP | SERVICE_QUERY_STATUS, service))
+        return false;
+    if (!service) {
         report.Note(L"Usługa Vextor nie jest zainstalowana.");
         return true;
     }
@@ -207,12 +218,11 @@ bool ServiceInstaller::Stop()
 
 bool ServiceInstaller::StartAndWait()
 {
-    ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager)
-        return Fail(L"Brak dostępu do menedżera usług; uruchom jako administrator", ::GetLastError());
-    ServiceHandle service(::OpenServiceW(manager.Get(), SERVICE_NAME, SERVICE_START | SERVICE_QUERY_STATUS));
+    ServiceHandle service;
+    if (!OpenExisting(SERVICE_START | SERVICE_QUERY_STATUS, service))
+        return false;
     if (!service)
-        return Fail(L"Nie można otworzyć usługi Vextor", ::GetLastError());
+        return Fail(L"Nie można otworzyć usługi Vextor", ERROR_SERVICE_DOES_NOT_EXIST);
     if (!::StartServiceW(service.Get(), 0, nullptr) && ::GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
         return Fail(L"Nie można uruchomić usługi Vextor", ::GetLastError());
     // The service manager has no wait of its own for a state: asked a few times a second.
@@ -236,14 +246,10 @@ bool ServiceInstaller::StartAndWait()
 
 bool ServiceInstaller::Uninstall()
 {
-    ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager)
-        return Fail(L"Brak dostępu do menedżera usług; uruchom jako administrator", ::GetLastError());
-    ServiceHandle service(::OpenServiceW(manager.Get(), SERVICE_NAME, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    ServiceHandle service;
+    if (!OpenExisting(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE, service))
+        return false;
     if (!service) {
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_SERVICE_DOES_NOT_EXIST)
-            return Fail(L"Nie można otworzyć usługi Vextor", error);
         report.Note(L"Usługa Vextor nie jest zainstalowana.");
     } else {
         if (!StopAndWait(service.Get()))

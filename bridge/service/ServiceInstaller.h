@@ -5,6 +5,7 @@
 #include <string>
 
 class ConsoleReport;
+class ServiceHandle;
 
 class ServiceInstaller {
 public:
@@ -29,6 +30,9 @@ public:
 
 private:
     bool Fail(const std::wstring& what, DWORD error);
+    // The service opened with `access`; true with no handle when it is not installed, false
+    // (the reason reported) when it could not be asked.
+    bool OpenExisting(DWORD access, ServiceHandle& service);
     bool ConfigureExtras(SC_HANDLE service);
     std::wstring ServiceSid();
     void Start(SC_HANDLE service);
