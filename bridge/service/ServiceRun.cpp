@@ -203,7 +203,8 @@ bool ServiceRun::ServeUntilStopped()
 
 void ServiceRun::OnStatusPipe(DWORD error)
 {
-    const std::string name = "\\\\.\\pipe\\Vextor.status";
+    const std::wstring pipeName = StatusPipeServer::PIPE_NAME;
+    const std::string name(pipeName.begin(), pipeName.end());  // ASCII
     if (!error) {
         events.Recovered(ServiceEventLog::Failure::STATUS_PIPE, name);
         return;
